@@ -1,0 +1,29 @@
+// klangor-batch: the batch processor for terminals and scripts.
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "batch/batch_options.h"
+#include "batch/batch_run.h"
+#include "batch/terminal_progress.h"
+#include "store/block_store.h"
+
+int main(int argc, char** argv) {
+  using namespace klangor;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  std::optional<LBatchOptions> options = ParseBatchOptions(args, &error);
+  if (!options) {
+    std::cerr << "klangor-batch: " << error << "\n" << BatchUsage();
+    return 2;
+  }
+  LTerminalProgress::CatchInterrupt();
+  int status;
+  {
+    LTerminalProgress progress(!options->quiet);
+    status = RunBatch(*options, progress, std::cout, std::cerr);
+  }
+  LBlockStore::Instance().CleanUp();
+  return status;
+}

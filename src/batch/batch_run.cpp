@@ -1,0 +1,118 @@
+#include "batch/batch_run.h"
+
+#include <ostream>
+
+#include "audio/error_stream.h"
+#include "formats/load_save.h"
+#include "formats/open_messages.h"
+#include "formats/wav_file.h"
+#include "platform/paths.h"
+#include "store/segment_stream.h"
+#include "store/sound_document.h"
+
+namespace klangor {
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+  std::string name = FileNameOf(path);
+  size_t dot = name.rfind('.');
+  std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+bool CanRead(const std::string& extension) { return extension == "wav"; }
+bool CanWrite(const std::string& extension) { return extension == "wav"; }
+
+// Opens a file of a format klangor-batch can read; `message` tells why not.
+LRef<LSoundStream> OpenInput(const std::string& path, std::string* message) {
+  if (!CanRead(LowerExtension(path))) {
+    *message = "Cannot open the file \"" + path + "\". This format is not supported yet.";
+    return MakeErrorStream(LStreamState::kCorrupt);
+  }
+  LRef<LSoundStream> stream = OpenWaveFile(path);
+  *message = WaveOpenMessage(stream->State(), path);
+  return stream;
+}
+
+LResult ConvertFile(const std::string& input, const LBatchOptions& options, LProgress& progress,
+                    std::ostream& err) {
+  std::string message;
+  LRef<LSoundStream> stream = OpenInput(input, &message);
+  if (!stream->Usable()) {
+    err << message << "\n";
+    return LResult::kFailed;
+  }
+  auto document = MakeRef<LSoundDocument>();
+  document->fileName = input;
+  LResult result = LoadStream(*stream, input, document->sound, progress);
+  stream.Reset();
+  if (result != LResult::kDone) {
+    if (result == LResult::kFailed) err << PlainOpenMessage(input) << "\n";
+    return result;
+  }
+  document->LengthChanged();
+
+  const std::string output = BatchOutputPath(input, options);
+  const int32_t rate = document->sound.SampleRate();
+  const int channels = document->sound.Channels();
+  LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
+  result = SaveStream(*reader, output,
+                      [&](const std::string& path) {
+                        return CreatePcmWaveSink(path, channels, 2, rate, 0);
+                      },
+                      progress);
+  if (result == LResult::kFailed) err << CannotCreateMessage(output) << "\n";
+  return result;
+}
+
+void Probe(const std::string& input, std::ostream& out) {
+  std::string message;
+  LRef<LSoundStream> stream = OpenInput(input, &message);
+  out << input << ": " << stream->SampleRate() << " Hz, " << stream->Channels() << " channels, "
+      << stream->Length() << " frames, state " << static_cast<int>(stream->State()) << "\n";
+}
+
+}  // namespace
+
+std::string BatchOutputPath(const std::string& input, const LBatchOptions& options) {
+  std::string name = FileNameOf(input);
+  if (!options.format.empty()) {
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    name += "." + options.format;
+  }
+  return JoinPath(options.outputFolder.empty() ? FolderOf(input) : options.outputFolder, name);
+}
+
+int RunBatch(const LBatchOptions& options, LProgress& progress, std::ostream& out, std::ostream& err) {
+  if (options.help) {
+    out << BatchUsage();
+    return 0;
+  }
+  if (options.listCommands || !options.commands.empty() || !options.scriptFile.empty()) {
+    err << "klangor-batch: batch commands are not available yet\n";
+    return 2;
+  }
+  if (!options.format.empty() && !CanWrite(options.format)) {
+    err << "klangor-batch: cannot write the format \"" << options.format << "\" yet\n";
+    return 2;
+  }
+  if (!options.outputFolder.empty() && !IsFolder(options.outputFolder)) {
+    err << "klangor-batch: the output folder \"" << options.outputFolder << "\" does not exist\n";
+    return 2;
+  }
+  bool failed = false;
+  for (const std::string& file : options.files) {
+    if (options.probe) {
+      Probe(file, out);
+      continue;
+    }
+    LResult result = ConvertFile(file, options, progress, err);
+    if (result == LResult::kCancelled) return 1;
+    if (result != LResult::kDone) failed = true;
+  }
+  return failed ? 2 : 0;
+}
+
+}  // namespace klangor

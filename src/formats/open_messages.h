@@ -1,0 +1,19 @@
+#pragma once
+// The messages shown when a file cannot be opened or saved ("%s" is the file name).
+
+#include <string>
+
+#include "audio/sound_stream.h"
+
+namespace klangor {
+
+std::string CorruptFileMessage(const std::string& fileName);
+std::string AccessFileMessage(const std::string& fileName);
+std::string CodecMissingMessage(const std::string& fileName);
+std::string PlainOpenMessage(const std::string& fileName);
+std::string CannotCreateMessage(const std::string& fileName);
+
+// The message for a WAV file whose stream came back with `state` (empty for kOk).
+std::string WaveOpenMessage(LStreamState state, const std::string& fileName);
+
+}  // namespace klangor

@@ -1,0 +1,60 @@
+#include "platform/safe_replace.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/paths.h"
+
+namespace klangor {
+
+LSafeReplace::LSafeReplace(std::string target) : target_(std::move(target)) {
+  std::string pattern = JoinPath(FolderOf(target_), "." + FileNameOf(target_) + ".klangor-XXXXXX");
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+  if (fd < 0) return;
+  ::close(fd);
+  tempPath_ = buffer.data();
+}
+
+LSafeReplace::~LSafeReplace() {
+  if (!committed_ && !tempPath_.empty()) RemoveFile(tempPath_);
+}
+
+bool LSafeReplace::Commit() {
+  if (tempPath_.empty() || committed_) return false;
+  {
+    LFile file = LFile::Open(tempPath_, LFileMode::kReadWrite);
+    if (!file.IsOpen()) return false;
+    // When a file is replaced, the new data must be on disk before the rename, or a crash
+    // could leave neither version. The new file keeps the permissions of the old one; a new
+    // file gets the usual permissions for the user's umask instead of mkstemp's 0600.
+    struct stat old;
+    mode_t mode;
+    if (::stat(target_.c_str(), &old) == 0) {
+      if (!file.Sync()) return false;
+      mode = old.st_mode & 07777;
+    } else {
+      mode_t mask = ::umask(0);
+      ::umask(mask);
+      mode = 0666 & ~mask;
+    }
+    ::fchmod(file.Descriptor(), mode);
+  }
+  if (::rename(tempPath_.c_str(), target_.c_str()) != 0) return false;
+  committed_ = true;
+  int folder = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder >= 0) {
+    ::fsync(folder);
+    ::close(folder);
+  }
+  return true;
+}
+
+}  // namespace klangor

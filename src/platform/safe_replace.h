@@ -1,0 +1,32 @@
+#pragma once
+// Replacing a file so that a failure never destroys what was there: the new contents go to
+// a temporary file in the same folder (created exclusively), which replaces the target in
+// one rename only when the caller commits. Without a commit the temporary file is removed.
+
+#include <string>
+
+namespace klangor {
+
+class LSafeReplace {
+ public:
+  explicit LSafeReplace(std::string target);
+  ~LSafeReplace();
+  LSafeReplace(const LSafeReplace&) = delete;
+  LSafeReplace& operator=(const LSafeReplace&) = delete;
+
+  // False when no temporary file could be created next to the target.
+  bool Ready() const { return !tempPath_.empty(); }
+  const std::string& TempPath() const { return tempPath_; }
+  const std::string& Target() const { return target_; }
+
+  // Flushes the temporary file to disk, gives it the permissions of the file it replaces,
+  // and renames it over the target. False (and the target untouched) on any failure.
+  bool Commit();
+
+ private:
+  std::string target_;
+  std::string tempPath_;
+  bool committed_ = false;
+};
+
+}  // namespace klangor

@@ -1,0 +1,50 @@
+#pragma once
+// LBlockWriter: the only producer of blocks. It writes frames into a new block's audio file,
+// summarises them into the peak file on the way (per 256 frames and channel, the largest
+// positive and negative sample >> 11, capped at 255), and when finished makes its target
+// list one segment over the new block with the writer's rate and channels.
+//
+// The target list must outlive the writer. A write failure (a full disk) sets the sink's
+// error bit; a writer that could get no block or no file still finishes with a segment of
+// the written length, which then reads as silence.
+
+#include <cstdint>
+#include <vector>
+
+#include "audio/sound_sink.h"
+#include "platform/file.h"
+#include "store/segment.h"
+#include "store/segment_list.h"
+
+namespace klangor {
+
+class LBlockWriter final : public LSoundSink {
+ public:
+  LBlockWriter(int32_t sampleRate, LSegmentList& target, int channels);
+  ~LBlockWriter() override;
+
+  void Write(const int32_t* frames, int32_t frameCount) override;
+  // Moves the write position; later writes overwrite from there (the files are not cut).
+  void Seek(int32_t frame) override;
+  // Flushes the last peak group and hands the block to the target list.
+  void Finish() override;
+
+  uint16_t Block() const { return pending_.Block(); }
+
+ private:
+  void SummariseGroup(const int32_t* frames, int32_t frameCount);
+  void FlushGroup();
+  void FlushPeaks();
+
+  LSegmentList* target_;
+  LSegment pending_;
+  LFile audioFile_;
+  LFile peakFile_;
+  int32_t groupFill_ = 0;
+  std::vector<int32_t> groupMax_;
+  std::vector<int32_t> groupMin_;
+  std::vector<uint8_t> peakBuffer_;  // peak entries not yet written
+  bool finished_ = false;
+};
+
+}  // namespace klangor

@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/folder_lock.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/retry_open.h"
+#include "platform/safe_replace.h"
+#include "support/test_env.h"
+
+namespace klangor {
+namespace {
+
+TEST(RetryOpenTest, WaitsDoubleAndComeOutOfTheBudget) {
+  std::vector<int> waits;
+  int attempts = 0;
+  int error = RetryWhileShared([&] { ++attempts; return EBUSY; }, 1000,
+                               [&](int ms) { waits.push_back(ms); });
+  EXPECT_EQ(error, EBUSY);
+  // (1000 + 127) / 256 = 4, doubling until the budget of 1000 ms is used.
+  EXPECT_EQ(waits, (std::vector<int>{4, 8, 16, 32, 64, 128, 256, 512}));
+  EXPECT_EQ(attempts, 9);
+}
+
+TEST(RetryOpenTest, OtherErrorsAndSuccessEndAtOnce) {
+  std::vector<int> waits;
+  int attempts = 0;
+  EXPECT_EQ(RetryWhileShared([&] { return ++attempts < 3 ? EBUSY : 0; }, 1000,
+                             [&](int ms) { waits.push_back(ms); }),
+            0);
+  EXPECT_EQ(waits.size(), 2u);
+  EXPECT_EQ(RetryWhileShared([] { return ENOENT; }, 1000, [&](int ms) { waits.push_back(ms); }),
+            ENOENT);
+  EXPECT_EQ(waits.size(), 2u);
+  EXPECT_FALSE(OpenForReadingRetrying(test::TempPath(".missing"), 1000).IsOpen());
+}
+
+TEST(FileTest, OffsetsBeyondFourGigabytes) {
+  std::string path = test::TempPath(".bin");
+  LFile file = LFile::Open(path, LFileMode::kCreateAlways);
+  ASSERT_TRUE(file.IsOpen());
+  const int64_t far = int64_t{5} << 30;
+  ASSERT_TRUE(file.WriteAt(far, "abcd", 4));
+  EXPECT_EQ(file.Size(), far + 4);
+  char got[8] = {};
+  EXPECT_EQ(file.ReadAt(far + 2, got, 8), 2);  // short only at the end
+  EXPECT_EQ(std::string(got, 2), "cd");
+  ASSERT_TRUE(file.Truncate(10));
+  EXPECT_EQ(file.Size(), 10);
+}
+
+TEST(FileTest, FoldersAndMissingFilesDoNotOpen) {
+  LFile folder = LFile::Open(test::TempDir(), LFileMode::kRead);
+  EXPECT_FALSE(folder.IsOpen());
+  EXPECT_EQ(folder.OpenError(), EISDIR);
+  LFile missing = LFile::Open(test::TempPath(".none"), LFileMode::kRead);
+  EXPECT_EQ(missing.OpenError(), ENOENT);
+}
+
+TEST(PathsTest, JoinAndSplit) {
+  EXPECT_EQ(JoinPath("a", "b"), "a/b");
+  EXPECT_EQ(JoinPath("a/", "b"), "a/b");
+  EXPECT_EQ(JoinPath("", "b"), "b");
+  EXPECT_EQ(FileNameOf("/x/y/z.wav"), "z.wav");
+  EXPECT_EQ(FolderOf("/x/y/z.wav"), "/x/y");
+  EXPECT_EQ(FolderOf("z.wav"), ".");
+  EXPECT_EQ(FolderOf("/z.wav"), "/");
+}
+
+TEST(PathsTest, TemporaryFolderIsPrivate) {
+  std::string folder = TemporaryFolder();
+  ASSERT_FALSE(folder.empty());
+  struct stat info;
+  ASSERT_EQ(::lstat(folder.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(info.st_mode & 077, 0u);
+}
+
+TEST(SafeReplaceTest, TargetChangesOnlyOnCommit) {
+  std::string target = test::TempPath(".wav");
+  test::WriteBytes(target, "old");
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  {
+    LSafeReplace replace(target);
+    ASSERT_TRUE(replace.Ready());
+    test::WriteBytes(replace.TempPath(), "half");
+  }  // no commit: the old file stays, the temporary file goes
+  EXPECT_EQ(test::ReadBytes(target), "old");
+  std::string tempPath;
+  {
+    LSafeReplace replace(target);
+    tempPath = replace.TempPath();
+    test::WriteBytes(tempPath, "new");
+    ASSERT_TRUE(replace.Commit());
+  }
+  EXPECT_EQ(test::ReadBytes(target), "new");
+  EXPECT_FALSE(FileExists(tempPath));
+  struct stat info;
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(SafeReplaceTest, NoTemporaryFileIsLeftBehind) {
+  std::string folder = test::TempDir() + "/replace";
+  ASSERT_TRUE(EnsureFolder(folder));
+  { LSafeReplace replace(folder + "/out.wav"); }
+  EXPECT_TRUE(ListFolder(folder).empty());
+  LSafeReplace nowhere("/nonexistent-folder/out.wav");
+  EXPECT_FALSE(nowhere.Ready());
+  EXPECT_FALSE(nowhere.Commit());
+}
+
+TEST(FolderLockTest, OneHolderAtATime) {
+  std::string lockFile = test::TempPath(".lock");
+  LFolderLock first;
+  ASSERT_TRUE(first.TryLock(lockFile));
+  LFolderLock second;
+  EXPECT_FALSE(second.TryLock(lockFile));
+  first.Unlock();
+  EXPECT_TRUE(second.TryLock(lockFile, /*create=*/false));
+  LFolderLock missing;
+  EXPECT_FALSE(missing.TryLock(test::TempPath(".absent"), /*create=*/false));
+}
+
+TEST(ProcessTest, RunsProgramsWithoutAShell) {
+  LProcessOptions capture;
+  capture.captureOutput = true;
+  LProcessResult echo = RunProgram({"echo", "a b", "$HOME;"}, capture);
+  EXPECT_TRUE(echo.started);
+  EXPECT_EQ(echo.exitCode, 0);
+  EXPECT_EQ(echo.output, "a b $HOME;\n");
+  EXPECT_EQ(RunProgram({"false"}).exitCode, 1);
+  EXPECT_FALSE(RunProgram({"klangor-no-such-program"}).started);
+}
+
+}  // namespace
+}  // namespace klangor

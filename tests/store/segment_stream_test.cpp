@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "platform/file.h"
+#include "store/range_process.h"
+#include "store/segment_stream.h"
+#include "store/sound_document.h"
+#include "support/test_streams.h"
+
+namespace klangor {
+namespace {
+
+// A stereo sound whose frame i holds (i, -i) x 16.
+LSegmentList Stereo(int32_t frames) {
+  std::vector<int32_t> samples;
+  for (int32_t i = 0; i < frames; ++i) {
+    samples.push_back(i * 16);
+    samples.push_back(-i * 16);
+  }
+  return test::MakeSound(44100, 2, samples);
+}
+
+TEST(SegmentStreamTest, NegativePositionsAndReadsPastTheEnd) {
+  LSegmentList list = Stereo(500);
+  LRef<LSoundStream> stream = OpenSegmentStream(list);
+  EXPECT_EQ(stream->FullScale(), 2097152);
+  EXPECT_EQ(stream->Channels(), 2);
+  stream->Seek(-10);
+  std::vector<int32_t> buffer(2 * 20, 99);
+  stream->Read(buffer.data(), 20);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(buffer[static_cast<size_t>(i)], 0);
+  EXPECT_EQ(buffer[20], 0);
+  EXPECT_EQ(buffer[22], 16);
+  EXPECT_EQ(buffer[39], -9 * 16);
+
+  std::vector<int32_t> tail(2 * 4096, 99);
+  stream->Seek(400);
+  stream->Read(tail.data(), 4096);
+  EXPECT_EQ(tail[0], 400 * 16);
+  EXPECT_EQ(tail[2 * 99 + 1], -499 * 16);
+  EXPECT_EQ(tail[2 * 100], 0);
+  EXPECT_EQ(tail.back(), 0);
+  EXPECT_EQ(stream->Position(), 400 + 4096);
+}
+
+TEST(SegmentStreamTest, SlicingOfReadsDoesNotChangeTheAudio) {
+  LSegmentList list = Stereo(3000);
+  list.DeleteRange(100, 200);
+  list.InsertSilence(500, 77);
+  list.ScaleRangeGain(1000, 1500, 150);
+  LRef<LSoundStream> stream = OpenSegmentStream(list);
+  std::vector<int32_t> whole = test::ReadAll(*stream);
+  std::mt19937 random(7);
+  stream->Seek(0);
+  std::vector<int32_t> sliced;
+  while (stream->Position() < stream->Length()) {
+    int32_t n = static_cast<int32_t>(random() % 700);
+    std::vector<int32_t> piece(static_cast<size_t>(n) * 2);
+    stream->Read(piece.data(), n);
+    sliced.insert(sliced.end(), piece.begin(), piece.end());
+  }
+  sliced.resize(whole.size());
+  EXPECT_EQ(sliced, whole);
+  // A seek lands on the same frames as reading up to there.
+  for (int32_t frame : {0, 99, 100, 499, 577, 1234, 2899}) {
+    stream->Seek(frame);
+    int32_t two[2];
+    stream->Read(two, 1);
+    EXPECT_EQ(two[0], whole[static_cast<size_t>(frame) * 2]) << frame;
+  }
+}
+
+TEST(SegmentStreamTest, StreamKeepsItsSnapshotWhileTheListChanges) {
+  LSegmentList list = Stereo(1000);
+  LRef<LSoundStream> stream = OpenSegmentStream(list);
+  const uint16_t block = list.Segments()[0].Block();
+  list.Clear();
+  EXPECT_EQ(LBlockStore::Instance().ReferenceCount(block), 1);  // held by the stream's copy
+  std::vector<int32_t> audio = test::ReadAll(*stream);
+  EXPECT_EQ(audio[2 * 999], 999 * 16);
+  stream.Reset();
+  EXPECT_EQ(LBlockStore::Instance().ReferenceCount(block), 0);
+}
+
+TEST(SegmentStreamTest, LoudGainsSaturateInsteadOfWrapping) {
+  LSegmentList list = test::MakeSound(44100, 1, {100000000, -100000000, 1000});
+  list.ScaleGain(30000);  // the largest gain: read gain 65535
+  ASSERT_EQ(list.Segments()[0].gain, kMaxGain);
+  std::vector<int32_t> audio = test::ReadAll(*OpenSegmentStream(list));
+  EXPECT_EQ(audio[0], std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(audio[1], std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(audio[2], (65535 * 1000) >> 9);
+}
+
+TEST(SegmentStreamTest, MissingBlockFileReadsAsSilence) {
+  LSegmentList list = Stereo(100);
+  RemoveFile(LBlockStore::Instance().FileName(list.Segments()[0].Block(), LBlockFile::kAudio));
+  std::vector<int32_t> audio = test::ReadAll(*OpenSegmentStream(list));
+  EXPECT_EQ(audio, std::vector<int32_t>(200, 0));
+}
+
+TEST(SoundDocumentTest, SelectionAndVisibleRangeInvariants) {
+  auto document = MakeRef<LSoundDocument>();
+  EXPECT_EQ(document->sound.SampleRate(), 44100);
+  EXPECT_FALSE(document->HasSelection());
+  document->sound = Stereo(1000);
+  document->SetSelection(800, -20, 5);
+  EXPECT_EQ(document->selectionStart, -20);
+  EXPECT_EQ(document->selectionEnd, 800);
+  EXPECT_EQ(document->cursor, 5);
+  document->selectionEnd = 5000;
+  document->ClampSelection();
+  EXPECT_EQ(document->selectionStart, 0);
+  EXPECT_EQ(document->selectionEnd, 1000);
+  EXPECT_TRUE(document->HasSelection());
+
+  document->visibleStart = 900;
+  document->visibleEnd = 1000;
+  document->sound.TrimEnd(500);
+  document->LengthChanged();
+  EXPECT_EQ(document->visibleStart, 0);
+  EXPECT_EQ(document->visibleEnd, 500);
+  document->sound.Clear();
+  document->LengthChanged();
+  EXPECT_EQ(document->visibleEnd, 44100);  // an empty sound shows one second
+}
+
+class LInvert final : public LSoundFilter {
+ public:
+  explicit LInvert(LRef<LSoundStream> input) : LSoundFilter(std::move(input)) {}
+  void Read(int32_t* frames, int32_t frameCount) override {
+    Input().Read(frames, frameCount);
+    for (int32_t i = 0; i < frameCount * Channels(); ++i) frames[i] = -frames[i];
+  }
+};
+
+TEST(RangeProcessTest, ProcessedSelectionReplacesOnlyOnSuccess) {
+  auto document = MakeRef<LSoundDocument>();
+  document->sound = Stereo(50000);
+  document->SetSelection(1000, 30000, 0);
+  auto invert = [](LRef<LSoundStream> input) -> LRef<LSoundStream> {
+    return MakeRef<LInvert>(std::move(input));
+  };
+  const std::vector<int32_t> before = test::ReadAll(*OpenSegmentStream(document->sound));
+
+  test::LCancelAfter cancel(1);
+  EXPECT_EQ(ProcessSelection(*document, invert, cancel), LResult::kCancelled);
+  EXPECT_EQ(test::ReadAll(*OpenSegmentStream(document->sound)), before);
+
+  LSilentProgress progress;
+  EXPECT_EQ(ProcessSelection(*document, invert, progress), LResult::kDone);
+  std::vector<int32_t> after = test::ReadAll(*OpenSegmentStream(document->sound));
+  ASSERT_EQ(after.size(), before.size());
+  EXPECT_EQ(after[2 * 999], before[2 * 999]);
+  EXPECT_EQ(after[2 * 1000], -before[2 * 1000]);
+  EXPECT_EQ(after[2 * 29999 + 1], -before[2 * 29999 + 1]);
+  EXPECT_EQ(after[2 * 30000], before[2 * 30000]);
+  EXPECT_EQ(document->selectionEnd, 30000);
+
+  document->SetSelection(10, 10, 0);
+  EXPECT_EQ(ProcessSelection(*document, invert, progress), LResult::kDone);
+  EXPECT_EQ(document->Length(), 50000);
+}
+
+}  // namespace
+}  // namespace klangor
