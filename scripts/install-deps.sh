@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  sox libsox-fmt-all time
+  sox libsox-fmt-all time bc
 )
 
 missing=()

@@ -15,12 +15,13 @@ LBlockWriter::LBlockWriter(int32_t sampleRate, LSegmentList& target, int channel
   LBlockStore& store = LBlockStore::Instance();
   pending_ = LSegment::AdoptBlock(store.Allocate(), 0, 0);
   if (!pending_.IsSilence()) {
-    audioFile_ = LFile::Open(store.FileName(pending_.Block(), LBlockFile::kAudio),
-                             LFileMode::kCreateAlways, 0600);
+    LFile audio = LFile::Open(store.FileName(pending_.Block(), LBlockFile::kAudio),
+                              LFileMode::kCreateAlways, 0600);
+    if (audio.IsOpen()) audioFile_ = std::make_unique<LAsyncWriter>(std::move(audio));
     peakFile_ = LFile::Open(store.FileName(pending_.Block(), LBlockFile::kPeaks),
                             LFileMode::kCreateAlways, 0600);
   }
-  if (!audioFile_.IsOpen()) SetError(kCannotWrite);
+  if (!audioFile_) SetError(kCannotWrite);
   groupMax_.assign(Channels(), 0);
   groupMin_.assign(Channels(), 0);
   peakBuffer_.reserve(kPeakBufferBytes);
@@ -32,7 +33,10 @@ void LBlockWriter::Write(const int32_t* frames, int32_t frameCount) {
   if (frameCount <= 0 || finished_) return;
   AddFramesWritten(frameCount);
   const int64_t bytes = int64_t{frameCount} * Channels() * 4;
-  if (audioFile_.IsOpen() && !audioFile_.Write(frames, bytes)) SetError(kCannotWrite);
+  if (audioFile_) {
+    audioFile_->Write(frames, bytes);
+    if (audioFile_->Failed()) SetError(kCannotWrite);
+  }
   const int channels = Channels();
   while (frameCount > 0) {
     int32_t k = std::min(frameCount, kGroupFrames - groupFill_);
@@ -107,7 +111,7 @@ void LBlockWriter::Seek(int32_t frame) {
   frame = std::max(frame, 0);
   FlushPeaks();
   SetFramesWritten(frame);
-  audioFile_.SetPosition(int64_t{frame} * Channels() * 4);
+  if (audioFile_) audioFile_->SetPosition(int64_t{frame} * Channels() * 4);
   peakFile_.SetPosition(int64_t{frame / kGroupFrames} * Channels() * 2);
   std::fill(groupMax_.begin(), groupMax_.end(), 0);
   std::fill(groupMin_.begin(), groupMin_.end(), 0);
@@ -119,7 +123,8 @@ void LBlockWriter::Finish() {
   finished_ = true;
   if (groupFill_ > 0) FlushGroup();
   FlushPeaks();
-  audioFile_.Close();
+  if (audioFile_ && !audioFile_->Flush()) SetError(kCannotWrite);
+  audioFile_.reset();
   peakFile_.Close();
   pending_.length = FramesWritten();
   target_->Clear();

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "audio/sound_sink.h"
+#include <memory>
+
+#include "platform/async_writer.h"
 #include "platform/file.h"
 #include "store/segment.h"
 #include "store/segment_list.h"
@@ -38,7 +41,7 @@ class LBlockWriter final : public LSoundSink {
 
   LSegmentList* target_;
   LSegment pending_;
-  LFile audioFile_;
+  std::unique_ptr<LAsyncWriter> audioFile_;  // the frames are written on a second thread
   LFile peakFile_;
   int32_t groupFill_ = 0;
   std::vector<int32_t> groupMax_;

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "batch/batch_options.h"
+#include "batch/batch_run.h"
+#include "platform/file.h"
+#include "platform/paths.h"
+#include "support/test_env.h"
+#include "support/test_streams.h"
+
+namespace klangor {
+namespace {
+
+std::optional<LBatchOptions> Parse(std::vector<std::string> args, std::string* error = nullptr) {
+  std::string ignored;
+  return ParseBatchOptions(args, error != nullptr ? error : &ignored);
+}
+
+TEST(BatchOptionsTest, ParsesTheCommandLine) {
+  auto options = Parse({"--command", "7=800,50", "--command", "16", "--format", ".WAV",
+                        "--output-folder", "/x", "-q", "a.wav", "--", "--odd.wav"});
+  ASSERT_TRUE(options);
+  ASSERT_EQ(options->commands.size(), 2u);
+  EXPECT_EQ(options->commands[0].number, 7);
+  EXPECT_EQ(options->commands[0].values, (std::vector<int32_t>{800, 50}));
+  EXPECT_TRUE(options->commands[1].values.empty());
+  EXPECT_EQ(options->format, "wav");
+  EXPECT_EQ(options->outputFolder, "/x");
+  EXPECT_TRUE(options->quiet);
+  EXPECT_EQ(options->files, (std::vector<std::string>{"a.wav", "--odd.wav"}));
+}
+
+TEST(BatchOptionsTest, RejectsMistakesWithAMessage) {
+  std::string error;
+  EXPECT_FALSE(Parse({"--command", "7=8x", "a.wav"}, &error));
+  EXPECT_NE(error.find("7=8x"), std::string::npos);
+  EXPECT_FALSE(Parse({"--command", "7=99999999999", "a.wav"}, &error));
+  EXPECT_FALSE(Parse({"--output-folder"}, &error));
+  EXPECT_FALSE(Parse({"--frobnicate", "a.wav"}, &error));
+  EXPECT_EQ(error, "unknown option --frobnicate");
+  EXPECT_FALSE(Parse({"-q"}, &error));
+  EXPECT_EQ(error, "no input files");
+  EXPECT_TRUE(Parse({"--help"}));
+}
+
+TEST(BatchOptionsTest, OutputPathFollowsFolderAndFormat) {
+  LBatchOptions options;
+  EXPECT_EQ(BatchOutputPath("/music/take.WAV", options), "/music/take.WAV");
+  options.outputFolder = "/out";
+  options.format = "wav";
+  EXPECT_EQ(BatchOutputPath("/music/take.aiff", options), "/out/take.wav");
+  EXPECT_EQ(BatchOutputPath("noext", options), "/out/noext.wav");
+}
+
+// The installed program, run as a user would.
+struct LBatchRun {
+  int status;
+  std::string output;
+};
+
+LBatchRun RunBatchProgram(std::vector<std::string> args) {
+  const char* build = std::getenv("KLANGOR_BUILD_DIR");
+  std::string program = std::string(build != nullptr ? build : ".") + "/apps/klangor-batch/klangor-batch";
+  args.insert(args.begin(), program);
+  LBatchRun run;
+  std::vector<std::string> shell = {"sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
+  shell.insert(shell.end(), args.begin(), args.end());
+  run.status = test::Run(shell, &run.output);
+  return run;
+}
+
+class BatchProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
+    folder_ = test::TempPath("-batch");
+    ASSERT_TRUE(EnsureFolder(folder_ + "/out"));
+    // The child's data folder (and so its working folder) lies inside the test's folder.
+    setenv("XDG_DATA_HOME", (folder_ + "/data").c_str(), 1);
+  }
+  std::string folder_;
+};
+
+// Samples of a WAV file as sox reads them, as 32-bit values (left-justified).
+std::vector<int32_t> SoxSamples(const std::string& path) {
+  std::string raw;
+  EXPECT_EQ(test::Run({"sox", path, "-t", "s32", "-e", "signed-integer", "-"}, &raw), 0);
+  std::vector<int32_t> samples(raw.size() / 4);
+  std::memcpy(samples.data(), raw.data(), samples.size() * 4);
+  return samples;
+}
+
+TEST_F(BatchProgramTest, EverySampleWidthRoundTripsThroughTheConversionTable) {
+  for (int bits : {8, 16, 24, 32}) {
+    for (int channels : {1, 2}) {
+      SCOPED_TRACE("bits " + std::to_string(bits) + ", channels " + std::to_string(channels));
+      std::string input = folder_ + "/in" + std::to_string(bits) + "_" + std::to_string(channels) + ".wav";
+      ASSERT_EQ(test::Run({"sox", "-V1", "-n", "-b", std::to_string(bits), "-c", std::to_string(channels),
+                           "-r", "22050", input, "synth", "0.5", "whitenoise", "vol", "1.5"}, nullptr), 0);
+      LBatchRun run = RunBatchProgram({"-q", "--output-folder", folder_ + "/out", input});
+      ASSERT_EQ(run.status, 0) << run.output;
+      std::string output = folder_ + "/out/" + FileNameOf(input);
+      std::string bytes = test::ReadBytes(output);
+      std::vector<int32_t> source = SoxSamples(input);
+      ASSERT_EQ(bytes.size(), 46 + source.size() * 2);
+      EXPECT_EQ(bytes.substr(34, 2), test::Le16(16));
+      EXPECT_EQ(bytes.substr(22, 2), test::Le16(static_cast<uint32_t>(channels)));
+      EXPECT_EQ(bytes.substr(24, 4), test::Le32(22050));
+      size_t mismatches = 0;
+      for (size_t i = 0; i < source.size(); ++i) {
+        const int64_t s = source[i];
+        int64_t internal;
+        switch (bits) {
+          case 8: internal = (s >> 24) * 4096; break;
+          case 16: internal = (s >> 16) * 16; break;
+          case 24: internal = (s >> 8) >> 4; break;
+          default: internal = (s + 2048) >> 12; break;
+        }
+        internal = std::clamp<int64_t>(internal, -524272, 524272);  // the output limit
+        auto expected = static_cast<int16_t>((internal + 8) >> 4);
+        auto got = static_cast<int16_t>(static_cast<uint8_t>(bytes[46 + 2 * i]) |
+                                        static_cast<uint8_t>(bytes[47 + 2 * i]) << 8);
+        if (got != expected && ++mismatches < 5) ADD_FAILURE() << "sample " << i << ": " << got << " != " << expected;
+      }
+      EXPECT_EQ(mismatches, 0u);
+      // sox reads what was written.
+      std::string info;
+      ASSERT_EQ(test::Run({"soxi", "-s", output}, &info), 0);
+      EXPECT_EQ(std::stoul(info), source.size() / channels);
+    }
+  }
+  // No block files are left behind in the working folder.
+  for (const std::string& name : ListFolder(folder_ + "/data/Tessaly Audio/Klangor")) {
+    EXPECT_EQ(name.rfind("klangor-blocks-", 0), std::string::npos) << name;
+  }
+}
+
+TEST_F(BatchProgramTest, BadInputFailsClearlyAndWritesNothing) {
+  std::string good = folder_ + "/good.wav";
+  ASSERT_EQ(test::Run({"sox", "-n", "-b", "16", "-r", "8000", good, "synth", "1", "sine", "300"}, nullptr), 0);
+  std::string whole = test::ReadBytes(good);
+  std::string truncated = folder_ + "/truncated.wav";
+  test::WriteBytes(truncated, whole.substr(0, 30));
+  std::string empty = folder_ + "/empty.wav";
+  test::WriteBytes(empty, "");
+  // An existing output stays as it was when its input cannot be read.
+  test::WriteBytes(folder_ + "/out/truncated.wav", "precious");
+
+  for (const std::string& input : {truncated, empty}) {
+    LBatchRun run = RunBatchProgram({"-q", "--output-folder", folder_ + "/out", input});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("Cannot open the file \"" + input + "\" because it is corrupt."),
+              std::string::npos) << run.output;
+  }
+  EXPECT_EQ(test::ReadBytes(folder_ + "/out/truncated.wav"), "precious");
+  EXPECT_FALSE(FileExists(folder_ + "/out/empty.wav"));
+
+  LBatchRun missing = RunBatchProgram({"-q", folder_ + "/gone.wav"});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.output.find("Check it exists and you have read access."), std::string::npos);
+
+  // One bad file among good ones: the good ones are still done, the status says failed.
+  LBatchRun mixed = RunBatchProgram({"-q", "--output-folder", folder_ + "/out", empty, good});
+  EXPECT_EQ(mixed.status, 2);
+  EXPECT_EQ(test::ReadBytes(folder_ + "/out/good.wav").size(), 46u + 8000 * 2);
+
+  LBatchRun probe = RunBatchProgram({"--probe", good, truncated});
+  EXPECT_EQ(probe.output, good + ": 8000 Hz, 1 channels, 8000 frames, state 0\n" + truncated +
+                              ": 11025 Hz, 1 channels, 0 frames, state 3\n");
+}
+
+TEST_F(BatchProgramTest, CancelledRunKeepsTheOldFile) {
+  std::string input = folder_ + "/long.wav";
+  ASSERT_EQ(test::Run({"sox", "-n", "-b", "16", "-c", "2", "-r", "44100", input, "synth", "5", "sine", "440"}, nullptr), 0);
+  std::string original = test::ReadBytes(input);
+  LBatchOptions options;
+  options.files = {input};  // saving in place, over the input itself
+  test::LCancelAfter cancel(10);
+  std::ostringstream out, err;
+  EXPECT_EQ(RunBatch(options, cancel, out, err), 1);
+  EXPECT_EQ(test::ReadBytes(input), original);
+  for (const std::string& name : ListFolder(folder_)) {
+    EXPECT_TRUE(name == "long.wav" || name == "out") << "left behind: " << name;
+  }
+  const std::vector<int32_t> samples = SoxSamples(input);
+  LSilentProgress progress;
+  EXPECT_EQ(RunBatch(options, progress, out, err), 0);
+  EXPECT_EQ(SoxSamples(input), samples);  // 16-bit audio saves back unchanged
+}
+
+}  // namespace
+}  // namespace klangor
