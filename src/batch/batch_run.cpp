@@ -59,7 +59,7 @@ LResult ConvertFile(const std::string& input, const LBatchOptions& options, LPro
   LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
   result = SaveStream(*reader, output,
                       [&](const std::string& path) {
-                        return CreatePcmWaveSink(path, channels, 2, rate, 0);
+                        return CreateWaveFile(path, MakePcm16Format(rate, channels));
                       },
                       progress);
   if (result == LResult::kFailed) err << CannotCreateMessage(output) << "\n";

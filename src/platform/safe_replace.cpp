@@ -13,7 +13,8 @@
 
 namespace klangor {
 
-LSafeReplace::LSafeReplace(std::string target) : target_(std::move(target)) {
+LSafeReplace::LSafeReplace(std::string target, LSyncMode sync)
+    : target_(std::move(target)), sync_(sync) {
   std::string pattern = JoinPath(FolderOf(target_), "." + FileNameOf(target_) + ".klangor-XXXXXX");
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
@@ -37,8 +38,9 @@ bool LSafeReplace::Commit() {
     // file gets the usual permissions for the user's umask instead of mkstemp's 0600.
     struct stat old;
     mode_t mode;
-    if (::stat(target_.c_str(), &old) == 0) {
-      if (!file.Sync()) return false;
+    const bool replacing = ::stat(target_.c_str(), &old) == 0;
+    if ((replacing || sync_ == LSyncMode::kAlways) && !file.Sync()) return false;
+    if (replacing) {
       mode = old.st_mode & 07777;
     } else {
       mode_t mask = ::umask(0);
@@ -49,7 +51,9 @@ bool LSafeReplace::Commit() {
   }
   if (::rename(tempPath_.c_str(), target_.c_str()) != 0) return false;
   committed_ = true;
-  int folder = ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int folder = sync_ == LSyncMode::kAlways
+                   ? ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                   : -1;
   if (folder >= 0) {
     ::fsync(folder);
     ::close(folder);

@@ -7,9 +7,14 @@
 
 namespace klangor {
 
+enum class LSyncMode {
+  kWhenReplacing,  // flush to disk only when an existing file is replaced (large audio files)
+  kAlways,         // the new contents are on disk when Commit returns (settings, small data)
+};
+
 class LSafeReplace {
  public:
-  explicit LSafeReplace(std::string target);
+  explicit LSafeReplace(std::string target, LSyncMode sync = LSyncMode::kWhenReplacing);
   ~LSafeReplace();
   LSafeReplace(const LSafeReplace&) = delete;
   LSafeReplace& operator=(const LSafeReplace&) = delete;
@@ -19,13 +24,15 @@ class LSafeReplace {
   const std::string& TempPath() const { return tempPath_; }
   const std::string& Target() const { return target_; }
 
-  // Flushes the temporary file to disk, gives it the permissions of the file it replaces,
-  // and renames it over the target. False (and the target untouched) on any failure.
+  // Flushes the temporary file to disk (see LSyncMode), gives it the permissions of the file
+  // it replaces, and renames it over the target. False (and the target untouched) on any
+  // failure.
   bool Commit();
 
  private:
   std::string target_;
   std::string tempPath_;
+  LSyncMode sync_;
   bool committed_ = false;
 };
 

@@ -17,7 +17,9 @@ LBlockWriter::LBlockWriter(int32_t sampleRate, LSegmentList& target, int channel
   if (!pending_.IsSilence()) {
     LFile audio = LFile::Open(store.FileName(pending_.Block(), LBlockFile::kAudio),
                               LFileMode::kCreateAlways, 0600);
-    if (audio.IsOpen()) audioFile_ = std::make_unique<LAsyncWriter>(std::move(audio));
+    if (audio.IsOpen()) {
+      audioFile_ = std::make_unique<LSequentialWriter>(std::move(audio), LWriteMode::kBackground);
+    }
     peakFile_ = LFile::Open(store.FileName(pending_.Block(), LBlockFile::kPeaks),
                             LFileMode::kCreateAlways, 0600);
   }

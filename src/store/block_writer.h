@@ -14,7 +14,7 @@
 #include "audio/sound_sink.h"
 #include <memory>
 
-#include "platform/async_writer.h"
+#include "platform/sequential_writer.h"
 #include "platform/file.h"
 #include "store/segment.h"
 #include "store/segment_list.h"
@@ -41,7 +41,7 @@ class LBlockWriter final : public LSoundSink {
 
   LSegmentList* target_;
   LSegment pending_;
-  std::unique_ptr<LAsyncWriter> audioFile_;  // the frames are written on a second thread
+  std::unique_ptr<LSequentialWriter> audioFile_;  // the frames are written on a second thread
   LFile peakFile_;
   int32_t groupFill_ = 0;
   std::vector<int32_t> groupMax_;

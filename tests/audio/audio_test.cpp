@@ -67,20 +67,11 @@ TEST(StreamTest, ErrorStreamAndNullSink) {
   EXPECT_EQ(sink->SampleRate(), 44100);
 }
 
-class LNegate final : public LSoundFilter {
- public:
-  explicit LNegate(LRef<LSoundStream> input) : LSoundFilter(std::move(input)) {}
-  void Read(int32_t* frames, int32_t frameCount) override {
-    Input().Read(frames, frameCount);
-    for (int32_t i = 0; i < frameCount * Channels(); ++i) frames[i] = -frames[i];
-  }
-};
-
 TEST(StreamTest, FilterTakesItsInputsFormatAndForwardsPosition) {
   LRef<LSoundStream> input = MakeRef<LFunctionStream>(22050, 2, 50, [](int64_t f, int c) {
     return static_cast<int32_t>(f * 2 + c);
   });
-  auto filter = MakeRef<LNegate>(input);
+  auto filter = MakeRef<test::LNegateFilter>(input);
   EXPECT_EQ(filter->SampleRate(), 22050);
   EXPECT_EQ(filter->Channels(), 2);
   EXPECT_EQ(filter->Length(), 50);
@@ -91,7 +82,7 @@ TEST(StreamTest, FilterTakesItsInputsFormatAndForwardsPosition) {
   EXPECT_EQ(frame[1], -21);
   EXPECT_EQ(filter->Position(), 11);
 
-  auto broken = MakeRef<LNegate>(MakeErrorStream(LStreamState::kCorrupt));
+  auto broken = MakeRef<test::LNegateFilter>(MakeErrorStream(LStreamState::kCorrupt));
   EXPECT_EQ(broken->State(), LStreamState::kInputUnusable);
 }
 
@@ -130,6 +121,9 @@ TEST(SampleFormatTest, ConversionTableAtTheEdges) {
   EXPECT_EQ(Decode(LSampleWidth::k8Bit, {128, 0, 255}), (std::vector<int32_t>{0, -524288, 520192}));
   EXPECT_EQ(Encode(LSampleWidth::k8Bit, {0, -524288, 520192, 2047, 2048}),
             (std::vector<uint8_t>{128, 0, 255, 128, 129}));
+  // The top of the 16-bit range stays the largest byte instead of wrapping to the smallest.
+  EXPECT_EQ(Encode(LSampleWidth::k8Bit, {522239, 522240, 524272, 524288}),
+            (std::vector<uint8_t>{255, 255, 255, 0}));
   // 24-bit: sample >> 4 (truncating toward minus infinity), written back as x x 16.
   EXPECT_EQ(Decode(LSampleWidth::k24Bit, {0xff, 0xff, 0x7f, 0x00, 0x00, 0x80, 0xff, 0xff, 0xff}),
             (std::vector<int32_t>{524287, -524288, -1}));

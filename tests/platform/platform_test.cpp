@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "platform/process.h"
 #include "platform/retry_open.h"
 #include "platform/safe_replace.h"
+#include "platform/sequential_writer.h"
 #include "support/test_env.h"
 
 namespace klangor {
@@ -135,6 +137,46 @@ TEST(ProcessTest, RunsProgramsWithoutAShell) {
   EXPECT_EQ(echo.output, "a b $HOME;\n");
   EXPECT_EQ(RunProgram({"false"}).exitCode, 1);
   EXPECT_FALSE(RunProgram({"klangor-no-such-program"}).started);
+}
+
+}  // namespace
+}  // namespace klangor
+
+namespace klangor {
+namespace {
+
+TEST(SequentialWriterTest, BothModesWriteTheSameBytes) {
+  std::string pattern;
+  for (int i = 0; i < 3'500'000; ++i) pattern.push_back(static_cast<char>(i * 7 % 251));
+  for (LWriteMode mode : {LWriteMode::kDirect, LWriteMode::kBackground}) {
+    std::string path = test::TempPath(".bin");
+    LFile file = LFile::Open(path, LFileMode::kCreateAlways);
+    file.SetPosition(10);
+    LSequentialWriter writer(std::move(file), mode);
+    for (size_t at = 0; at < pattern.size(); at += 65536) {
+      writer.Write(pattern.data() + at, static_cast<int64_t>(std::min<size_t>(65536, pattern.size() - at)));
+    }
+    writer.SetPosition(5);  // everything before is flushed, writing continues from byte 5
+    writer.Write("abcde", 5);
+    ASSERT_TRUE(writer.Flush());
+    EXPECT_EQ(writer.File().Size(), 10 + static_cast<int64_t>(pattern.size()));
+    std::string bytes = test::ReadBytes(path);
+    EXPECT_EQ(bytes.substr(5, 5), "abcde");
+    EXPECT_EQ(bytes.substr(10), pattern);
+  }
+}
+
+TEST(SequentialWriterTest, AFailedWriteIsReportedByFlush) {
+  for (LWriteMode mode : {LWriteMode::kDirect, LWriteMode::kBackground}) {
+    LFile readOnly = LFile::Open(test::TempDir() + "/ro", LFileMode::kCreateAlways);
+    readOnly.Close();
+    LFile file = LFile::Open(test::TempDir() + "/ro", LFileMode::kRead);
+    LSequentialWriter writer(std::move(file), mode);
+    std::vector<char> data(3 << 20, 'x');
+    writer.Write(data.data(), static_cast<int64_t>(data.size()));
+    EXPECT_FALSE(writer.Flush());
+    EXPECT_TRUE(writer.Failed());
+  }
 }
 
 }  // namespace

@@ -128,21 +128,12 @@ TEST(SoundDocumentTest, SelectionAndVisibleRangeInvariants) {
   EXPECT_EQ(document->visibleEnd, 44100);  // an empty sound shows one second
 }
 
-class LInvert final : public LSoundFilter {
- public:
-  explicit LInvert(LRef<LSoundStream> input) : LSoundFilter(std::move(input)) {}
-  void Read(int32_t* frames, int32_t frameCount) override {
-    Input().Read(frames, frameCount);
-    for (int32_t i = 0; i < frameCount * Channels(); ++i) frames[i] = -frames[i];
-  }
-};
-
 TEST(RangeProcessTest, ProcessedSelectionReplacesOnlyOnSuccess) {
   auto document = MakeRef<LSoundDocument>();
   document->sound = Stereo(50000);
   document->SetSelection(1000, 30000, 0);
   auto invert = [](LRef<LSoundStream> input) -> LRef<LSoundStream> {
-    return MakeRef<LInvert>(std::move(input));
+    return MakeRef<test::LNegateFilter>(std::move(input));
   };
   const std::vector<int32_t> before = test::ReadAll(*OpenSegmentStream(document->sound));
 

@@ -30,6 +30,16 @@ class LFunctionStream final : public LSoundStream {
   Value value_;
 };
 
+// A filter that negates every sample of its input.
+class LNegateFilter final : public LSoundFilter {
+ public:
+  explicit LNegateFilter(LRef<LSoundStream> input) : LSoundFilter(std::move(input)) {}
+  void Read(int32_t* frames, int32_t frameCount) override {
+    Input().Read(frames, frameCount);
+    for (int32_t i = 0; i < frameCount * Channels(); ++i) frames[i] = -frames[i];
+  }
+};
+
 // A sink that keeps what it gets in memory (tests only).
 class LMemorySink final : public LSoundSink {
  public:

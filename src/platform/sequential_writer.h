@@ -1,11 +1,15 @@
 #pragma once
-// Sequential file writing on a second thread. Copying data into the page cache is most of
-// the cost of writing a large file; handing full buffers to a writer thread lets that copy
-// run on another core while the caller produces the next piece.
+// Sequential writing of a large file, directly or on a second thread.
 //
-// Writes are buffered in a few large buffers and written in order at increasing offsets
-// from the current position. An error is sticky and reported by Failed() once it is known
-// (at the latest after Flush()). The object is used by one caller thread at a time.
+// Copying data into the page cache is most of the cost of writing a large file. In the
+// background mode full buffers go to a writer thread, so that copy runs on another core
+// while the caller produces the next piece; what was handed over reaches the file a few
+// megabytes later (Flush() waits for it). The direct mode writes each piece before Write
+// returns, for files that others read while they grow.
+//
+// Writes go in order to increasing offsets from the current position. An error is sticky
+// and reported by Failed() once it is known (at the latest after Flush()). The object is
+// used by one caller thread at a time.
 
 #include <condition_variable>
 #include <cstdint>
@@ -18,13 +22,15 @@
 
 namespace klangor {
 
-class LAsyncWriter {
+enum class LWriteMode { kDirect, kBackground };
+
+class LSequentialWriter {
  public:
   // Takes over `file`; writing starts at its current position.
-  explicit LAsyncWriter(LFile file);
-  ~LAsyncWriter();
-  LAsyncWriter(const LAsyncWriter&) = delete;
-  LAsyncWriter& operator=(const LAsyncWriter&) = delete;
+  LSequentialWriter(LFile file, LWriteMode mode);
+  ~LSequentialWriter();
+  LSequentialWriter(const LSequentialWriter&) = delete;
+  LSequentialWriter& operator=(const LSequentialWriter&) = delete;
 
   bool IsOpen() const { return file_.IsOpen(); }
   void Write(const void* data, int64_t bytes);

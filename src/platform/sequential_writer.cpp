@@ -1,4 +1,4 @@
-#include "platform/async_writer.h"
+#include "platform/sequential_writer.h"
 
 #include <cstring>
 #include <utility>
@@ -11,13 +11,16 @@ constexpr int kMaxBusyBuffers = 3;
 
 }  // namespace
 
-LAsyncWriter::LAsyncWriter(LFile file) : file_(std::move(file)), position_(file_.Position()) {
-  current_.bytes.reserve(kBufferBytes);
-  current_.offset = position_;
-  if (file_.IsOpen()) thread_ = std::thread([this] { Run(); });
+LSequentialWriter::LSequentialWriter(LFile file, LWriteMode mode)
+    : file_(std::move(file)), position_(file_.Position()) {
+  if (mode == LWriteMode::kBackground && file_.IsOpen()) {
+    current_.bytes.reserve(kBufferBytes);
+    current_.offset = position_;
+    thread_ = std::thread([this] { Run(); });
+  }
 }
 
-LAsyncWriter::~LAsyncWriter() {
+LSequentialWriter::~LSequentialWriter() {
   Flush();
   {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -27,9 +30,14 @@ LAsyncWriter::~LAsyncWriter() {
   if (thread_.joinable()) thread_.join();
 }
 
-void LAsyncWriter::Write(const void* data, int64_t bytes) {
+void LSequentialWriter::Write(const void* data, int64_t bytes) {
   if (!file_.IsOpen()) {
     failed_ = true;
+    return;
+  }
+  if (!thread_.joinable()) {
+    if (!file_.WriteAt(position_, data, bytes)) failed_ = true;
+    position_ += bytes;
     return;
   }
   const auto* in = static_cast<const uint8_t*>(data);
@@ -44,8 +52,8 @@ void LAsyncWriter::Write(const void* data, int64_t bytes) {
   }
 }
 
-void LAsyncWriter::HandOver() {
-  if (current_.bytes.empty()) return;
+void LSequentialWriter::HandOver() {
+  if (current_.bytes.empty() || !thread_.joinable()) return;
   Buffer next;
   {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -64,7 +72,7 @@ void LAsyncWriter::HandOver() {
   current_ = std::move(next);
 }
 
-void LAsyncWriter::Run() {
+void LSequentialWriter::Run() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     changed_.wait(lock, [this] { return stopping_ || !queued_.empty(); });
@@ -81,25 +89,25 @@ void LAsyncWriter::Run() {
   }
 }
 
-bool LAsyncWriter::Flush() {
+bool LSequentialWriter::Flush() {
   HandOver();
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return busy_ == 0; });
   return !failed_ && file_.IsOpen();
 }
 
-void LAsyncWriter::SetPosition(int64_t offset) {
+void LSequentialWriter::SetPosition(int64_t offset) {
   Flush();
   position_ = offset < 0 ? 0 : offset;
   current_.offset = position_;
 }
 
-bool LAsyncWriter::Failed() {
+bool LSequentialWriter::Failed() {
   std::lock_guard<std::mutex> guard(mutex_);
   return failed_;
 }
 
-LFile& LAsyncWriter::File() {
+LFile& LSequentialWriter::File() {
   Flush();
   file_.SetPosition(position_);
   return file_;

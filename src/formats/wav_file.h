@@ -1,0 +1,46 @@
+#pragma once
+// RIFF WAVE files: the reader that turns a file into a stream and the writers that turn a
+// sink's audio into a file.
+//
+// Reading: uncompressed PCM (format tag 1, or the extensible format with a PCM sub-format)
+// of 1 to 32 bits per sample in containers of 1 to 4 bytes, up to 255 channels and 196000
+// Hz. The stream's full scale is 524272. Other format tags give state kCodecMissing until a
+// decoder is wired in.
+//
+// Writing: the PCM writer puts a 46-byte header (an 18-byte "fmt " chunk) in front of the
+// samples. While the sink is open both RIFF sizes are all ones, so a file left behind by a
+// crash still reads to its end; Finish() (or the last reference going) patches them.
+
+#include <cstdint>
+#include <string>
+
+#include "audio/ref_counted.h"
+#include "audio/sound_sink.h"
+#include "audio/sound_stream.h"
+#include "formats/wave_format.h"
+
+namespace klangor {
+
+// The header that the PCM writer puts before the first sample.
+inline constexpr int64_t kWaveHeaderBytes = 46;
+
+// Opens `path`; never null. State kOk, kCorrupt (not a WAVE file, or a broken or
+// unsupported header), kCannotOpen (missing, unreadable, or not a regular file) or
+// kCodecMissing (a compressed format).
+LRef<LSoundStream> OpenWaveFile(const std::string& path);
+
+// A sink that writes `format` to `path` (created, or replaced from its start). PCM formats
+// write samples of the container width that the format's bits per sample select; any other
+// format gives a sink whose error bit kCannotWrite is set. This is the writer for saving: the
+// samples are written on a second thread and reach the file by the time Finish() returns.
+LRef<LSoundSink> CreateWaveFile(const std::string& path, const LWaveFormat& format);
+
+// The PCM writer with an explicit layout (1 to 4 bytes per sample, else a failed sink).
+// With `startFrame` above 0 the first frames of an existing file are kept (as many of them
+// as the file holds, at most `startFrame`) and writing continues after them. Each piece is in
+// the file when Write returns, so a file that grows while recording can be read at any time
+// and survives a crash of the program up to the last write.
+LRef<LSoundSink> CreatePcmWaveSink(const std::string& path, int channels, int bytesPerSample,
+                                   int32_t sampleRate, int32_t startFrame);
+
+}  // namespace klangor
