@@ -3,9 +3,9 @@
 #include <ostream>
 
 #include "audio/error_stream.h"
+#include "formats/format_table.h"
 #include "formats/load_save.h"
 #include "formats/open_messages.h"
-#include "formats/wav_file.h"
 #include "platform/paths.h"
 #include "store/segment_stream.h"
 #include "store/sound_document.h"
@@ -13,24 +13,14 @@
 namespace klangor {
 namespace {
 
-std::string LowerExtension(const std::string& path) {
-  std::string name = FileNameOf(path);
-  size_t dot = name.rfind('.');
-  std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
-bool CanRead(const std::string& extension) { return extension == "wav"; }
-bool CanWrite(const std::string& extension) { return extension == "wav"; }
-
 // Opens a file of a format klangor-batch can read; `message` tells why not.
 LRef<LSoundStream> OpenInput(const std::string& path, std::string* message) {
-  if (!CanRead(LowerExtension(path))) {
+  const LFormatEntry* format = FindFormat(LowerExtension(path));
+  if (format == nullptr) {
     *message = "Cannot open the file \"" + path + "\". This format is not supported yet.";
     return MakeErrorStream(LStreamState::kCorrupt);
   }
-  LRef<LSoundStream> stream = OpenWaveFile(path);
+  LRef<LSoundStream> stream = format->open(path);
   *message = WaveOpenMessage(stream->State(), path);
   return stream;
 }
@@ -54,13 +44,16 @@ LResult ConvertFile(const std::string& input, const LBatchOptions& options, LPro
   document->LengthChanged();
 
   const std::string output = BatchOutputPath(input, options);
+  const LFormatEntry* format = FindFormat(LowerExtension(output));
+  if (format == nullptr || format->create == nullptr) {
+    err << "klangor-batch: cannot write the format of \"" << output << "\" yet\n";
+    return LResult::kFailed;
+  }
   const int32_t rate = document->sound.SampleRate();
   const int channels = document->sound.Channels();
   LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
   result = SaveStream(*reader, output,
-                      [&](const std::string& path) {
-                        return CreateWaveFile(path, MakePcm16Format(rate, channels));
-                      },
+                      [&](const std::string& path) { return format->create(path, rate, channels); },
                       progress);
   if (result == LResult::kFailed) err << CannotCreateMessage(output) << "\n";
   return result;
@@ -94,7 +87,8 @@ int RunBatch(const LBatchOptions& options, LProgress& progress, std::ostream& ou
     err << "klangor-batch: batch commands are not available yet\n";
     return 2;
   }
-  if (!options.format.empty() && !CanWrite(options.format)) {
+  const LFormatEntry* outputFormat = options.format.empty() ? nullptr : FindFormat(options.format);
+  if (!options.format.empty() && (outputFormat == nullptr || outputFormat->create == nullptr)) {
     err << "klangor-batch: cannot write the format \"" << options.format << "\" yet\n";
     return 2;
   }
