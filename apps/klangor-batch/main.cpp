@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/settings_store.h"
+#include "app/working_folder.h"
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "batch/terminal_progress.h"
@@ -18,6 +20,7 @@ int main(int argc, char** argv) {
     std::cerr << "klangor-batch: " << error << "\n" << BatchUsage();
     return 2;
   }
+  PrepareWorkingFolder(Settings());  // "UseDefaultWorkingDir" and "WorkingFolder" choose it
   LTerminalProgress::CatchInterrupt();
   int status;
   {

@@ -11,9 +11,11 @@
 namespace klangor {
 namespace {
 
-std::string EnvOr(const char* name, const std::string& fallback) {
+// An environment variable that names a folder; relative paths are ignored, as the XDG base
+// directory rules say.
+std::string EnvFolderOr(const char* name, const std::string& fallback) {
   const char* value = std::getenv(name);
-  return value != nullptr && value[0] != '\0' ? std::string(value) : fallback;
+  return value != nullptr && value[0] == '/' ? std::string(value) : fallback;
 }
 
 const char kVendorFolder[] = "Tessaly Audio";
@@ -77,7 +79,7 @@ std::string HomeFolder() {
 }
 
 std::string DataFolder() {
-  std::string base = EnvOr("XDG_DATA_HOME", JoinPath(HomeFolder(), ".local/share"));
+  std::string base = EnvFolderOr("XDG_DATA_HOME", JoinPath(HomeFolder(), ".local/share"));
   std::string folder = JoinPath(JoinPath(base, kVendorFolder), kProgramFolder);
   EnsureFolder(folder);
   return folder;
@@ -86,7 +88,7 @@ std::string DataFolder() {
 std::string DefaultWorkingFolder() { return DataFolder(); }
 
 std::string TemporaryFolder() {
-  std::string base = EnvOr("TMPDIR", "/tmp");
+  std::string base = EnvFolderOr("TMPDIR", "/tmp");
   std::string folder = JoinPath(base, "klangor-" + std::to_string(::getuid()));
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
   // Only a real folder of ours with no access for others is safe for temporary files.

@@ -11,6 +11,7 @@
 
 #include "audio/ref_counted.h"
 #include "store/segment_list.h"
+#include "store/undo.h"
 
 namespace klangor {
 
@@ -25,6 +26,7 @@ class LSoundDocument : public LRefCounted {
   int32_t cursor = 0;
   int32_t visibleStart = 0;
   int32_t visibleEnd = 0;
+  LUndoRing undo;  // eight snapshots for undo and redo, see store/undo.h
   std::string fileName;  // the file loaded from or last saved to; empty for a new sound
   bool verticalZoom = false;
   int32_t displayMode = 0;  // 0 all channels combined; 1 and 2 stereo channels apart

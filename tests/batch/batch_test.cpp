@@ -81,6 +81,7 @@ class BatchProgramTest : public ::testing::Test {
     ASSERT_TRUE(EnsureFolder(folder_ + "/out"));
     // The child's data folder (and so its working folder) lies inside the test's folder.
     setenv("XDG_DATA_HOME", (folder_ + "/data").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (folder_ + "/config").c_str(), 1);
   }
   std::string folder_;
 };

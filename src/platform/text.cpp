@@ -1,0 +1,38 @@
+#include "platform/text.h"
+
+namespace klangor {
+namespace {
+
+// Length of the UTF-8 sequence that starts at text[i], or 0 when none starts there.
+size_t SequenceLength(std::string_view text, size_t i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  size_t length;
+  if (lead < 0x80) return 1;
+  if (lead >= 0xc2 && lead <= 0xdf) {
+    length = 2;
+  } else if (lead >= 0xe0 && lead <= 0xef) {
+    length = 3;
+  } else if (lead >= 0xf0 && lead <= 0xf4) {
+    length = 4;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+std::string CutToCharacters(std::string_view text, size_t maxCharacters) {
+  size_t bytes = 0;
+  for (size_t characters = 0; characters < maxCharacters && bytes < text.size(); ++characters) {
+    const size_t length = SequenceLength(text, bytes);
+    bytes += length == 0 ? 1 : length;
+  }
+  return std::string(text.substr(0, bytes));
+}
+
+}  // namespace klangor
