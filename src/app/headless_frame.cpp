@@ -1,29 +1,42 @@
 #include "app/headless_frame.h"
 
-#include "store/undo.h"
-
 namespace klangor {
 
-void LHeadlessFrame::StopPlayback() { requests.emplace_back("StopPlayback"); }
-
-void LHeadlessFrame::EnableSave(bool enabled) {
-  saveEnabled = enabled;
-  requests.emplace_back(enabled ? "EnableSave 1" : "EnableSave 0");
+void LHeadlessFrameParts::LRecordingView::DocumentOpened(LSoundDocument& /*document*/) {
+  parts_.requests.emplace_back("DocumentOpened");
 }
 
-void LHeadlessFrame::RefreshUndoMenu() {
-  requests.emplace_back("RefreshUndoMenu");
-  if (active) {
-    undoText = UndoMenuText(*active);
-    undoEnabled = CanUndo(*active);
-    redoText = RedoMenuText(*active);
-    redoEnabled = CanRedo(*active);
-  } else {
-    undoText = redoText = {};
-    undoEnabled = redoEnabled = false;
-  }
+void LHeadlessFrameParts::LRecordingView::DocumentClosed(LSoundDocument& /*document*/) {
+  parts_.requests.emplace_back("DocumentClosed");
 }
 
-void LHeadlessFrame::RedrawActiveDocument() { requests.emplace_back("RedrawActiveDocument"); }
+void LHeadlessFrameParts::LRecordingView::ArrangeWindows() { parts_.requests.emplace_back("ArrangeWindows"); }
+
+void LHeadlessFrameParts::LRecordingView::RefreshBars() { parts_.requests.emplace_back("RefreshBars"); }
+
+void LHeadlessFrameParts::LRecordingView::EnableSave(bool enabled) {
+  parts_.saveEnabled = enabled;
+  parts_.requests.emplace_back(enabled ? "EnableSave 1" : "EnableSave 0");
+}
+
+void LHeadlessFrameParts::LRecordingView::RefreshUndoMenu(const LUndoMenuState& state) {
+  parts_.undoMenu = state;
+  parts_.requests.emplace_back("RefreshUndoMenu");
+}
+
+void LHeadlessFrameParts::LRecordingView::RedrawDocument(LSoundDocument& /*document*/) {
+  parts_.requests.emplace_back("RedrawDocument");
+}
+
+void LHeadlessFrameParts::LRecordingPlayer::Stop() {
+  parts_.playing = false;
+  parts_.requests.emplace_back("StopPlayback");
+}
+
+void LHeadlessFrameParts::LRecordingPlayer::Play(LSoundDocument& /*document*/, int32_t fromFrame) {
+  parts_.playing = true;
+  parts_.playedFrom = fromFrame;
+  parts_.requests.emplace_back("Play " + std::to_string(fromFrame));
+}
 
 }  // namespace klangor

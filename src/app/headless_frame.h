@@ -1,35 +1,58 @@
 #pragma once
-// A frame without windows: it holds an active document and records what the commands asked
-// of it, in order, so that command logic can be checked without a display.
+// A frame without windows: the frame model over a view and a player that record what the
+// commands asked of them, in order, so that command logic can be checked without a display.
 
 #include <string>
 #include <vector>
 
-#include "app/edit_frame.h"
-#include "audio/ref_counted.h"
-#include "store/sound_document.h"
+#include "app/frame_model.h"
 
 namespace klangor {
 
-class LHeadlessFrame : public LEditFrame {
- public:
-  LRef<LSoundDocument> active;  // the active document; null when no wave window is active
+// The recording view and player; a base of LHeadlessFrame so they exist before the model.
+struct LHeadlessFrameParts {
+  class LRecordingView final : public LFrameView {
+   public:
+    explicit LRecordingView(LHeadlessFrameParts& parts) : parts_(parts) {}
+    void DocumentOpened(LSoundDocument& document) override;
+    void DocumentClosed(LSoundDocument& document) override;
+    void ArrangeWindows() override;
+    void RefreshBars() override;
+    void EnableSave(bool enabled) override;
+    void RefreshUndoMenu(const LUndoMenuState& state) override;
+    void RedrawDocument(LSoundDocument& document) override;
 
-  // Every request in order: "StopPlayback", "EnableSave 1" / "EnableSave 0",
-  // "RefreshUndoMenu", "RedrawActiveDocument".
+   private:
+    LHeadlessFrameParts& parts_;
+  };
+
+  class LRecordingPlayer final : public LPlayer {
+   public:
+    explicit LRecordingPlayer(LHeadlessFrameParts& parts) : parts_(parts) {}
+    bool IsPlaying() const override { return parts_.playing; }
+    void Stop() override;
+    void Play(LSoundDocument& document, int32_t fromFrame) override;
+
+   private:
+    LHeadlessFrameParts& parts_;
+  };
+
+  // Every request in order: "DocumentOpened", "DocumentClosed", "ArrangeWindows",
+  // "RefreshBars", "EnableSave 1" / "EnableSave 0", "RefreshUndoMenu", "RedrawDocument",
+  // "StopPlayback", "Play <frame>".
   std::vector<std::string> requests;
   bool saveEnabled = false;
-  // The undo and redo menu items as the last refresh left them.
-  std::string undoText;
-  bool undoEnabled = false;
-  std::string redoText;
-  bool redoEnabled = false;
+  LUndoMenuState undoMenu;  // as the last refresh left it
+  bool playing = false;
+  int32_t playedFrom = -1;  // the start of the last playback
 
-  LSoundDocument* ActiveDocument() override { return active.Get(); }
-  void StopPlayback() override;
-  void EnableSave(bool enabled) override;
-  void RefreshUndoMenu() override;
-  void RedrawActiveDocument() override;
+  LRecordingView view{*this};
+  LRecordingPlayer player{*this};
+};
+
+class LHeadlessFrame : public LHeadlessFrameParts, public LFrameModel {
+ public:
+  LHeadlessFrame() : LFrameModel(view, player) {}
 };
 
 }  // namespace klangor

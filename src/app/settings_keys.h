@@ -21,6 +21,8 @@ inline constexpr std::string_view kRecentSection = "Recent";
 inline constexpr std::string_view kPlayerSection = "Player";
 inline constexpr std::string_view kRecorderSection = "Recorder";
 inline constexpr std::string_view kEffectsBarSection = "EBar";  // one flag per effects-bar entry
+// The last values of command and effect parameters, shared with the batch processor.
+inline constexpr std::string_view kStoredValuesSection = "StoredValues";
 
 inline constexpr LSettingScope kMachine = LSettingScope::kMachineWide;
 inline constexpr LSettingScope kUserOnly = LSettingScope::kUser;
@@ -146,6 +148,11 @@ inline constexpr LBoolSetting kRecorderAutostart{kRecorderSection, "Autostart", 
 inline constexpr LBoolSetting kRecorderAutotrim{kRecorderSection, "Autotrim", true, kMachine};
 inline constexpr LBoolSetting kRecorderVor{kRecorderSection, "Vor", false, kMachine};  // voice activation
 
+// --- Section "StoredValues": the last used parameters of commands and effects ---
+
+inline constexpr LIntSetting kSilenceTimes{kStoredValuesSection, "SilenceTimes", 0};  // ms
+inline constexpr LIntSetting kRepeatNumTimes{kStoredValuesSection, "RepeatNumTimes", 1};
+
 // --- The whole table, for restoring defaults and for checks over every setting ---
 
 using LSettingRef = std::variant<const LBoolSetting*, const LIntSetting*, const LStringSetting*>;
@@ -165,6 +172,7 @@ inline constexpr auto kAllSettings = [] {
       &kMainWindowX, &kMainWindowY, &kMainWindowWidth, &kMainWindowHeight, &kMainWindowMaximized,
       &kPlayerDevice, &kPlayerVolumeDB, &kRecorderDevice, &kRecorderVolume, &kRecorderChannel,
       &kRecorderThreshold, &kRecorderAutostart, &kRecorderAutotrim, &kRecorderVor,
+      &kSilenceTimes, &kRepeatNumTimes,
   };
   constexpr size_t kFixedCount = sizeof kFixed / sizeof kFixed[0];
   std::array<LSettingRef, kFixedCount + 2 * kRecentFileSlots> all{};

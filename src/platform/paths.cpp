@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -67,6 +68,12 @@ std::vector<std::string> ListFolder(const std::string& path) {
   }
   ::closedir(dir);
   return names;
+}
+
+int64_t FreeBytesAvailable(const std::string& path) {
+  struct statvfs info;
+  if (path.empty() || ::statvfs(path.c_str(), &info) != 0) return -1;
+  return static_cast<int64_t>(info.f_bavail) * static_cast<int64_t>(info.f_frsize);
 }
 
 std::string HomeFolder() {

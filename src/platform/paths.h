@@ -6,6 +6,7 @@
 // ~/.local/share). The temporary folder is private to the user: $TMPDIR/klangor-$UID, mode
 // 0700, refused when it is a link or belongs to someone else.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ bool EnsureFolder(const std::string& path, unsigned mode = 0755);
 // The names in a folder, without "." and ".."; empty when it cannot be read.
 std::vector<std::string> ListFolder(const std::string& path);
 bool IsFolder(const std::string& path);
+
+// Bytes available to the user on the file system that holds `path`; -1 when unknown.
+int64_t FreeBytesAvailable(const std::string& path);
 
 std::string HomeFolder();
 std::string DataFolder();              // created when missing
