@@ -11,8 +11,17 @@ data="$build/bench-data"
 batch="$build/apps/klangor-batch/klangor-batch"
 mkdir -p "$data"
 
+# The MP3 benchmarks' file: 60 minutes at 192 kbit/s joint stereo, made once with sox and lame.
+mp3_60="$data/in60-192.mp3"
+if [ ! -f "$mp3_60" ]; then
+  sox -V1 -n -b 16 -c 2 -r 44100 -t wav - synth 3600 pinknoise synth 3600 sine mix 300-2000 \
+    synth 3600 pluck mix 220 tremolo 3 40 vol 0.4 | lame --quiet -b 192 -m j - "$mp3_60.part"
+  mv "$mp3_60.part" "$mp3_60"
+fi
+export KLANGOR_BENCH_MP3="$mp3_60"
+
 if [ "${BENCH_ONLY:-}" != "peers" ]; then
-  "$build/bench/klangor_bench" --benchmark_min_time=0.2
+  "$build/bench/klangor_bench" --benchmark_min_time=0.2 --benchmark_filter=-BM_Mp3FileToWav
 fi
 
 # Best wall-clock seconds of N runs of a command (its output files removed before each run).
@@ -49,3 +58,45 @@ echo "klangor-batch in.wav:         ${klangor_time} s"
 echo "ratio sox / klangor-batch:    $(ratio "$sox_time" "$klangor_time")"
 echo "klangor-batch peak resident:  $(peak_rss_mb "$batch" -q --output-folder "$data/out" "$in60") MB"
 rm -f "$data/sox-out.wav" "$data/out/in60.wav"
+
+echo
+echo "== GSM 06.10: decode and encode a 10-minute 8000 Hz mono file =="
+speech="$data/speech8k.wav"
+[ -f "$speech" ] || sox -V1 -R -n -b 16 -c 1 -r 8000 "$speech" synth 600 sine 150-900 sine 1700 pinknoise vol 0.5
+gsm_in="$data/speech8k.gsm"
+[ -f "$gsm_in" ] || sox -V1 "$speech" -t gsm "$gsm_in"
+mkdir -p "$data/gsm-out"
+sox_dec=$(best_of 3 "$data/sox-dec.wav" sox -V1 "$gsm_in" "$data/sox-dec.wav")
+klangor_dec=$(best_of 3 "$data/gsm-out/speech8k.wav" "$batch" -q --format wav --output-folder "$data/gsm-out" "$gsm_in")
+sox_enc=$(best_of 3 "$data/sox-enc.gsm" sox -V1 "$speech" -t gsm "$data/sox-enc.gsm")
+klangor_enc=$(best_of 3 "$data/gsm-out/speech8k.gsm" "$batch" -q --format gsm --output-folder "$data/gsm-out" "$speech")
+echo "sox in.gsm out.wav:                 ${sox_dec} s ($(echo "scale=0; 600 / $sox_dec" | bc -l) x real time)"
+echo "klangor-batch --format wav in.gsm:  ${klangor_dec} s ($(echo "scale=0; 600 / $klangor_dec" | bc -l) x real time)"
+echo "ratio sox / klangor-batch (decode): $(ratio "$sox_dec" "$klangor_dec")"
+echo "sox in.wav out.gsm:                 ${sox_enc} s ($(echo "scale=0; 600 / $sox_enc" | bc -l) x real time)"
+echo "klangor-batch --format gsm in.wav:  ${klangor_enc} s ($(echo "scale=0; 600 / $klangor_enc" | bc -l) x real time)"
+echo "ratio sox / klangor-batch (encode): $(ratio "$sox_enc" "$klangor_enc")"
+rm -rf "$data/sox-dec.wav" "$data/sox-enc.gsm" "$data/gsm-out"
+
+echo
+echo "== MP3: decode a 60-minute 192 kbit/s joint-stereo file to a WAV file =="
+mkdir -p "$data/mp3-out"
+mpg123_time=$(best_of 3 "$data/mpg123-out.wav" mpg123 -q -w "$data/mpg123-out.wav" "$mp3_60")
+ffmpeg_time=$(best_of 3 "$data/ffmpeg-out.wav" ffmpeg -v error -y -i "$mp3_60" "$data/ffmpeg-out.wav")
+klangor_time=$(best_of 3 "$data/mp3-out/in60-192.wav" "$batch" -q --format wav --output-folder "$data/mp3-out" "$mp3_60")
+# The same decoding into a WAV file without the document's block store (Google Benchmark, ms).
+direct_ms=$("$build/bench/klangor_bench" --benchmark_filter='^BM_Mp3FileToWav' --benchmark_format=csv 2>/dev/null |
+  awk -F, '/BM_Mp3FileToWav/ {print $3}')
+direct_time=$(echo "scale=3; $direct_ms / 1000" | bc -l)
+seek_us=$("$build/bench/klangor_bench" --benchmark_filter='^BM_Mp3SeekToMiddle' --benchmark_format=csv 2>/dev/null |
+  awk -F, '/BM_Mp3SeekToMiddle/ {print $3}')
+echo "mpg123 -w out.wav in.mp3:                 ${mpg123_time} s"
+echo "ffmpeg -i in.mp3 out.wav:                 ${ffmpeg_time} s"
+echo "klangor-batch --format wav in.mp3:        ${klangor_time} s"
+echo "ratio mpg123 / klangor-batch:             $(ratio "$mpg123_time" "$klangor_time")"
+echo "ratio ffmpeg / klangor-batch:             $(ratio "$ffmpeg_time" "$klangor_time")"
+echo "decoder to WAV without the block store:   ${direct_time} s"
+echo "ratio mpg123 / that:                      $(ratio "$mpg123_time" "$direct_time")"
+echo "ratio ffmpeg / that:                      $(ratio "$ffmpeg_time" "$direct_time")"
+echo "seek to the middle and read a frame:      ${seek_us} us"
+rm -rf "$data/mpg123-out.wav" "$data/ffmpeg-out.wav" "$data/mp3-out"

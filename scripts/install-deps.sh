@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   sox libsox-fmt-all time bc
+  lame mpg123 ffmpeg
 )
 
 missing=()

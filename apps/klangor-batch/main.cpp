@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   int status;
   {
     LTerminalProgress progress(!options->quiet);
-    status = RunBatch(*options, progress, std::cout, std::cerr);
+    status = RunBatch(*options, Settings(), progress, std::cout, std::cerr);
   }
   LBlockStore::Instance().CleanUp();
   return status;

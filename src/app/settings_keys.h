@@ -21,6 +21,8 @@ inline constexpr std::string_view kRecentSection = "Recent";
 inline constexpr std::string_view kPlayerSection = "Player";
 inline constexpr std::string_view kRecorderSection = "Recorder";
 inline constexpr std::string_view kEffectsBarSection = "EBar";  // one flag per effects-bar entry
+inline constexpr std::string_view kVoxAudioSection = "VoxAudio";
+inline constexpr std::string_view kRawAudioSection = "RawAudio";
 // The last values of command and effect parameters, shared with the batch processor.
 inline constexpr std::string_view kStoredValuesSection = "StoredValues";
 
@@ -153,6 +155,68 @@ inline constexpr LBoolSetting kRecorderVor{kRecorderSection, "Vor", false, kMach
 inline constexpr LIntSetting kSilenceTimes{kStoredValuesSection, "SilenceTimes", 0};  // ms
 inline constexpr LIntSetting kRepeatNumTimes{kStoredValuesSection, "RepeatNumTimes", 1};
 
+// The effects' last used values (shared with the batch processor). The modulation rates and
+// the distortion degree are decimal fractions kept as text.
+inline constexpr std::string_view kPhaserSection = "Phaser";
+inline constexpr std::string_view kFlangerSection = "Flanger";
+inline constexpr std::string_view kChorusSection = "Chorus";
+inline constexpr std::string_view kDistortionSection = "Distortion";
+inline constexpr std::string_view kAutoSplitSection = "AutoSplit";
+
+inline constexpr LIntSetting kAmplifyGain{kStoredValuesSection, "AmplifyGain", 100};  // percent
+inline constexpr LIntSetting kNormalizePeakLevel{kStoredValuesSection, "NormalizePeakLevel", 100};
+inline constexpr LIntSetting kStereoPan{kStoredValuesSection, "StereoPan", 50};  // slider position
+inline constexpr LIntSetting kEchoTime{kStoredValuesSection, "EchoTime", 800};  // ms
+inline constexpr LIntSetting kEchoGain{kStoredValuesSection, "EchoGain", 50};   // percent
+inline constexpr LIntSetting kReverbTime{kStoredValuesSection, "ReverbTime", 50};    // ms
+inline constexpr LIntSetting kReverbLevel{kStoredValuesSection, "ReverbLevel", 100};  // percent
+inline constexpr LIntSetting kPhaserTime{kPhaserSection, "Time", 5};
+inline constexpr LIntSetting kPhaserGain{kPhaserSection, "Gain", 100};
+inline constexpr LIntSetting kFlangerTime{kFlangerSection, "Time", 5};
+inline constexpr LStringSetting kFlangerMod{kFlangerSection, "Mod", "0.5"};  // Hz
+inline constexpr LIntSetting kFlangerDepth{kFlangerSection, "Depth", 50};
+inline constexpr LIntSetting kFlangerGain{kFlangerSection, "Gain", 75};
+inline constexpr LIntSetting kChorusTime{kChorusSection, "Time", 40};
+inline constexpr LStringSetting kChorusMod{kChorusSection, "Mod", "0.5"};  // Hz
+inline constexpr LIntSetting kChorusDepth{kChorusSection, "Depth", 5};
+inline constexpr LIntSetting kChorusGain{kChorusSection, "Gain", 70};
+inline constexpr LStringSetting kDistortionDegree{kDistortionSection, "Degree", "0.5"};  // 0.0 to 1.0
+inline constexpr LIntSetting kDistortionLevel{kDistortionSection, "Level", -3};  // dB
+inline constexpr LIntSetting kLowCutFreq{kStoredValuesSection, "LowCutFreq", 250};  // Hz
+inline constexpr LIntSetting kEQPreset{kStoredValuesSection, "EQPreset", 0};        // preset index
+inline constexpr LIntSetting kCompressorThreshold{kStoredValuesSection, "CompressorThreshold", -20};  // dB
+inline constexpr LIntSetting kCompressorRatio{kStoredValuesSection, "CompressorRatio", 0};  // ratio index
+inline constexpr LIntSetting kCompressorLimit{kStoredValuesSection, "CompressorLimit", 3};  // dB
+inline constexpr LIntSetting kNoiseGateLevel{kStoredValuesSection, "NoiseGateLevel", -30};  // dB
+inline constexpr LIntSetting kSSNoiseThreshold{kStoredValuesSection, "SSNoiseThreshold", 30};
+inline constexpr LIntSetting kSpSpeedPitch{kStoredValuesSection, "SpSpeedPitch", 100};        // percent
+inline constexpr LIntSetting kConstPitchSpeed{kStoredValuesSection, "ConstPitchSpeed", 100};  // percent
+inline constexpr LIntSetting kConstSpeedPitch{kStoredValuesSection, "ConstSpeedPitch", 100};  // percent
+inline constexpr LIntSetting kConvertSampleRate{kStoredValuesSection, "ConvertSampleRate", 44100};
+inline constexpr LIntSetting kConvertChannel{kStoredValuesSection, "ConvertChannel", 1};
+inline constexpr LIntSetting kAutoSplitThreshold{kAutoSplitSection, "Threshold", -36};  // dB
+inline constexpr LIntSetting kAutoSplitDuration{kAutoSplitSection, "Duration", 0};      // seconds
+
+// --- Section "BatchConverter": where and how the batch processor saves ---
+
+inline constexpr std::string_view kBatchConverterSection = "BatchConverter";
+inline constexpr LBoolSetting kBatchSaveSameFileFormat{kBatchConverterSection, "SaveSameFileFormat", true};
+inline constexpr LIntSetting kBatchSaveFileFormat{kBatchConverterSection, "SaveFileFormat", 0};  // index
+inline constexpr LBoolSetting kBatchSameOutputFolder{kBatchConverterSection, "SameOutputFolder", true};
+inline constexpr LStringSetting kBatchOutputFolder{kBatchConverterSection, "OutputFolder", "", kUserOnly,
+                                                   kMaxPathLength};
+
+// --- Sections "VoxAudio" and "RawAudio": the formats of headerless ".vox" and ".raw" files ---
+
+// Codec numbers: 0 Dialogic ADPCM, 1 G.711 mu-law, 2 G.711 A-law, 3 16-bit little-endian,
+// 4 8-bit unsigned, 5 8-bit signed, 6 16-bit big-endian.
+inline constexpr LIntSetting kVoxAudioSampleRate{kVoxAudioSection, "SampleRate", 8000, kMachine};
+inline constexpr LIntSetting kVoxAudioChannels{kVoxAudioSection, "Channels", 1, kMachine};
+inline constexpr LIntSetting kVoxAudioCodec{kVoxAudioSection, "Codec", 0, kMachine};
+inline constexpr LIntSetting kRawAudioSampleRate{kRawAudioSection, "SampleRate", 44100, kMachine};
+inline constexpr LIntSetting kRawAudioChannels{kRawAudioSection, "Channels", 1, kMachine};
+inline constexpr LIntSetting kRawAudioCodec{kRawAudioSection, "Codec", 3, kMachine};
+
 // --- The whole table, for restoring defaults and for checks over every setting ---
 
 using LSettingRef = std::variant<const LBoolSetting*, const LIntSetting*, const LStringSetting*>;
@@ -172,7 +236,16 @@ inline constexpr auto kAllSettings = [] {
       &kMainWindowX, &kMainWindowY, &kMainWindowWidth, &kMainWindowHeight, &kMainWindowMaximized,
       &kPlayerDevice, &kPlayerVolumeDB, &kRecorderDevice, &kRecorderVolume, &kRecorderChannel,
       &kRecorderThreshold, &kRecorderAutostart, &kRecorderAutotrim, &kRecorderVor,
-      &kSilenceTimes, &kRepeatNumTimes,
+      &kSilenceTimes, &kRepeatNumTimes, &kAmplifyGain, &kNormalizePeakLevel, &kStereoPan,
+      &kEchoTime, &kEchoGain, &kReverbTime, &kReverbLevel, &kPhaserTime, &kPhaserGain,
+      &kFlangerTime, &kFlangerMod, &kFlangerDepth, &kFlangerGain, &kChorusTime, &kChorusMod,
+      &kChorusDepth, &kChorusGain, &kDistortionDegree, &kDistortionLevel, &kLowCutFreq, &kEQPreset,
+      &kCompressorThreshold, &kCompressorRatio, &kCompressorLimit, &kNoiseGateLevel,
+      &kSSNoiseThreshold, &kSpSpeedPitch, &kConstPitchSpeed, &kConstSpeedPitch,
+      &kConvertSampleRate, &kConvertChannel, &kAutoSplitThreshold, &kAutoSplitDuration,
+      &kBatchSaveSameFileFormat, &kBatchSaveFileFormat, &kBatchSameOutputFolder, &kBatchOutputFolder,
+      &kVoxAudioSampleRate, &kVoxAudioChannels, &kVoxAudioCodec, &kRawAudioSampleRate,
+      &kRawAudioChannels, &kRawAudioCodec,
   };
   constexpr size_t kFixedCount = sizeof kFixed / sizeof kFixed[0];
   std::array<LSettingRef, kFixedCount + 2 * kRecentFileSlots> all{};

@@ -1,7 +1,5 @@
 #include "audio/sample_format.h"
 
-#include <algorithm>
-
 namespace klangor {
 
 LSampleWidth SampleWidthForBits(int bitsPerSample) {
@@ -100,10 +98,6 @@ void EncodeSamples(LSampleWidth width, const int32_t* in, uint8_t* out, size_t s
     case LSampleWidth::k24Bit: EncodeS24(in, out, sampleCount); break;
     case LSampleWidth::k32Bit: EncodeS32(in, out, sampleCount); break;
   }
-}
-
-void ClampSamples(int32_t* samples, size_t sampleCount, int32_t limit) {
-  for (size_t i = 0; i < sampleCount; ++i) samples[i] = std::clamp(samples[i], -limit, limit);
 }
 
 }  // namespace klangor

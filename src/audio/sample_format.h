@@ -26,7 +26,4 @@ void DecodeSamples(LSampleWidth width, const uint8_t* in, int32_t* out, size_t s
 // Internal samples to little-endian file data.
 void EncodeSamples(LSampleWidth width, const int32_t* in, uint8_t* out, size_t sampleCount);
 
-// Saturates every sample to [-limit, limit].
-void ClampSamples(int32_t* samples, size_t sampleCount, int32_t limit);
-
 }  // namespace klangor

@@ -2,6 +2,15 @@
 
 #include <cctype>
 
+#include "app/settings_store.h"
+#include "audio/error_stream.h"
+#include "formats/aiff_file.h"
+#include "formats/au_file.h"
+#include "formats/gsm_file.h"
+#include "formats/mp3_stream.h"
+#include "formats/raw_format.h"
+#include "audio/error_stream.h"
+#include "formats/open_messages.h"
 #include "formats/wav_file.h"
 #include "formats/wave_format.h"
 #include "platform/paths.h"
@@ -13,11 +22,36 @@ LRef<LSoundSink> CreateWave16(const std::string& path, int32_t sampleRate, int c
   return CreateWaveFile(path, MakePcm16Format(sampleRate, channels));
 }
 
+// Headerless files read and written as the stored record says. Until saving converts to the
+// sink's format, a record whose rate or channels differ from the audio gives a failed sink
+// rather than a file that plays at the wrong speed.
+template <LRawRecord kRecord>
+LRef<LSoundStream> OpenStoredRaw(const std::string& path) {
+  return OpenRawFile(LoadRawFormat(Settings(), kRecord), path);
+}
+
+template <LRawRecord kRecord>
+LRef<LSoundSink> CreateStoredRaw(const std::string& path, int32_t sampleRate, int channels) {
+  const LRawFormat format = LoadRawFormat(Settings(), kRecord);
+  if (format.sampleRate != static_cast<uint32_t>(sampleRate) || RawFileChannels(format) != channels) {
+    return MakeRef<LNullSink>();
+  }
+  return CreateRawFile(format, path);
+}
+
 }  // namespace
 
 const std::vector<LFormatEntry>& FormatTable() {
   static const std::vector<LFormatEntry> table = {
       {"wav", OpenWaveFile, CreateWave16},
+      {"aif", OpenAiffFile, CreateAiffFile},
+      {"aiff", OpenAiffFile, CreateAiffFile},
+      {"au", OpenAuFile, CreateAuFile},
+      {"gsm", OpenGsmFile, CreateGsmFile},
+      {"mp3", OpenMp3File, nullptr},
+      {"vox", OpenStoredRaw<LRawRecord::kVoxAudio>, CreateStoredRaw<LRawRecord::kVoxAudio>},
+      {"raw", OpenStoredRaw<LRawRecord::kRawAudio>, CreateStoredRaw<LRawRecord::kRawAudio>},
+      {"snd", OpenStoredRaw<LRawRecord::kRawAudio>, nullptr},
   };
   return table;
 }
@@ -28,6 +62,18 @@ std::string LowerExtension(const std::string& path) {
   std::string extension = dot == std::string::npos ? std::string() : name.substr(dot + 1);
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return extension;
+}
+
+LRef<LSoundStream> OpenByExtension(const std::string& path, std::string* message) {
+  const std::string extension = LowerExtension(path);
+  const LFormatEntry* format = FindFormat(extension);
+  if (format == nullptr) {
+    *message = UnsupportedFormatMessage(path);
+    return MakeErrorStream(LStreamState::kCorrupt);
+  }
+  LRef<LSoundStream> stream = format->open(path);
+  *message = OpenMessage(extension, stream->State(), path);
+  return stream;
 }
 
 const LFormatEntry* FindFormat(const std::string& extension) {

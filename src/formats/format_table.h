@@ -26,6 +26,10 @@ const std::vector<LFormatEntry>& FormatTable();
 // The row for `extension` (any case, with or without the dot), or null.
 const LFormatEntry* FindFormat(const std::string& extension);
 
+// Opens `path` with the row of its extension; `message` receives what to tell the user when
+// the stream is not usable (empty otherwise). Never null.
+LRef<LSoundStream> OpenByExtension(const std::string& path, std::string* message);
+
 // The extension of a path in lower case, without the dot ("" when there is none).
 std::string LowerExtension(const std::string& path);
 

@@ -1,6 +1,6 @@
 #include "formats/load_save.h"
 
-#include "audio/pump.h"
+#include "effects/processing_pump.h"
 #include "platform/paths.h"
 #include "platform/safe_replace.h"
 #include "store/block_writer.h"
@@ -11,7 +11,9 @@ LResult LoadStream(LSoundStream& stream, const std::string& fileName, LSegmentLi
                    LProgress& progress) {
   if (!stream.Usable()) return LResult::kFailed;
   auto writer = MakeRef<LBlockWriter>(stream.SampleRate(), target, stream.Channels());
-  LResult result = PumpStream("Lade Datei " + FileNameOf(fileName), stream, *writer, progress);
+  // The caller holds the stream through an LRef; the pump's chain takes one more reference.
+  LResult result =
+      ProcessingPump("Lade Datei " + FileNameOf(fileName), LRef<LSoundStream>(&stream), *writer, progress);
   writer->Finish();
   if (result == LResult::kDone && writer->Failed()) result = LResult::kFailed;
   if (result != LResult::kDone) target.Clear();
@@ -24,7 +26,7 @@ LResult SaveStream(LSoundStream& stream, const std::string& path, const LSinkFac
   if (!replace.Ready()) return LResult::kFailed;
   LRef<LSoundSink> sink = makeSink(replace.TempPath());
   if (!sink) return LResult::kFailed;
-  LResult result = PumpStream("Speichere Datei...", stream, *sink, progress);
+  LResult result = ProcessingPump("Speichere Datei...", LRef<LSoundStream>(&stream), *sink, progress);
   sink->Finish();
   if (result == LResult::kDone && sink->Failed()) result = LResult::kFailed;
   sink.Reset();

@@ -20,6 +20,13 @@ std::string PlainOpenMessage(const std::string& fileName) {
   return "Cannot open the file \"" + fileName + "\".";
 }
 
+std::string UnsupportedFormatMessage(const std::string& fileName) {
+  return "Cannot open the file \"" + fileName +
+         "\". This means that either the file format is not supported by this program or that a "
+         "required codec or plugin is not installed. Please see the list of formats in Klangor's "
+         "README.md for more information.";
+}
+
 std::string CannotCreateMessage(const std::string& fileName) {
   return "Kann Datei nicht erstellen\"" + fileName + "\"zum Speichern.";
 }
@@ -32,6 +39,22 @@ std::string WaveOpenMessage(LStreamState state, const std::string& fileName) {
     case LStreamState::kCodecMissing: return CodecMissingMessage(fileName);
     default: return PlainOpenMessage(fileName);
   }
+}
+
+std::string OpenMessage(const std::string& extension, LStreamState state, const std::string& fileName) {
+  if (state == LStreamState::kOk) return {};
+  if (extension == "aif" || extension == "aiff" || extension == "au") {
+    return state == LStreamState::kCannotOpen ? AccessFileMessage(fileName) : CorruptFileMessage(fileName);
+  }
+  if (extension == "mp3") {
+    if (state == LStreamState::kCannotOpen) return AccessFileMessage(fileName);
+    return "Cannot open the file \"" + fileName +
+           "\". It is possibly either corrupt or not a true layer-3 MPEG file.";
+  }
+  if (extension == "gsm" || extension == "vox" || extension == "raw" || extension == "snd") {
+    return AccessFileMessage(fileName);
+  }
+  return WaveOpenMessage(state, fileName);
 }
 
 }  // namespace klangor

@@ -357,14 +357,14 @@ LRef<LSoundStream> OpenWaveFile(const std::string& path) {
 
   const LSampleWidth width = SampleWidthForBits(format.bitsPerSample);
   const int64_t frameBytes = int64_t{format.channels} * BytesPerSample(width);
-  int64_t dataBytes = layout.dataBytes;
-  if (layout.dataBytes == kAllOnes) {
-    dataBytes = std::max<int64_t>(file.Size() - layout.dataStart, 0);
-  }
-  // The length is only a number: a size field larger than the file costs nothing, the
-  // frames that are not there read as zeros.
-  const auto lengthFrames = static_cast<int32_t>(
-      std::min<int64_t>(dataBytes / frameBytes, std::numeric_limits<int32_t>::max()));
+  // A size field beyond the file (a damaged or cut-off file) counts only the frames the file
+  // holds, a last partial frame included: loading such a file must not write gigabytes of
+  // silence into the block store.
+  const int64_t availableBytes = std::max<int64_t>(file.Size() - layout.dataStart, 0);
+  int64_t dataBytes = layout.dataBytes == kAllOnes ? availableBytes : layout.dataBytes;
+  int64_t frames = dataBytes / frameBytes;
+  if (dataBytes > availableBytes) frames = (availableBytes + frameBytes - 1) / frameBytes;
+  const auto lengthFrames = static_cast<int32_t>(std::min<int64_t>(frames, std::numeric_limits<int32_t>::max()));
   return MakeRef<LWaveFileStream>(std::move(file), layout, width, lengthFrames);
 }
 

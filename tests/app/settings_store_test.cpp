@@ -113,7 +113,9 @@ TEST_F(SettingsStoreTest, DefaultsAndRoundTripsOfEveryDeclaredSetting) {
             (std::set<std::string>{"settings/soundoutdevice", "settings/texttospeechvoice", "player/device",
                                    "player/volumedb", "recorder/device", "recorder/volume",
                                    "recorder/channel", "recorder/threshold", "recorder/autostart",
-                                   "recorder/autotrim", "recorder/vor"}));
+                                   "recorder/autotrim", "recorder/vor", "voxaudio/samplerate",
+                                   "voxaudio/channels", "voxaudio/codec", "rawaudio/samplerate",
+                                   "rawaudio/channels", "rawaudio/codec"}));
   EXPECT_EQ(kRecentFile[0].name, "RecentFile 1");
   EXPECT_EQ(kRecentFileDate[10].name, "RecentFileDate11");
   EXPECT_EQ(store.Read(kMaxClickLengthInDialog), 450);

@@ -3,7 +3,9 @@
 #include <cmath>
 #include <vector>
 
+#include "app/settings_keys.h"
 #include "formats/format_table.h"
+#include "native_test_files.h"
 #include "support/test_env.h"
 
 namespace klangor {
@@ -20,6 +22,11 @@ TEST(FormatTableTest, LooksUpExtensionsInAnyCase) {
 // Every writable format reads back what it wrote: the same rate, channels and length, and
 // a sine that survives (lossy codecs included) with a clear signal-to-noise ratio.
 TEST(FormatTableTest, EveryWritableFormatRoundTrips) {
+  // The headerless formats take rate and channels from their stored records.
+  nativetest::UsePrivateSettings();
+  ASSERT_TRUE(Settings().Write(kRawAudioSampleRate, 8000));
+  ASSERT_TRUE(Settings().Write(kRawAudioChannels, 1));
+  ASSERT_TRUE(Settings().Write(kVoxAudioSampleRate, 8000));
   for (const LFormatEntry& format : FormatTable()) {
     if (format.create == nullptr) continue;
     SCOPED_TRACE(format.extension);

@@ -1,0 +1,103 @@
+#include "batch/batch_processor.h"
+
+#include "app/settings_keys.h"
+#include "batch/batch_operations.h"
+#include "formats/format_table.h"
+#include "formats/load_save.h"
+#include "formats/open_messages.h"
+#include "platform/paths.h"
+#include "store/segment_stream.h"
+#include "store/sound_document.h"
+
+namespace klangor {
+namespace {
+
+LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettingsStore& settings,
+                    LProgress& progress, const LBatchReport& report) {
+  const std::string output = BatchOutputName(file, job.output);
+  if (output.empty()) return LResult::kFailed;
+
+  std::string message;
+  LRef<LSoundStream> stream = OpenByExtension(file, &message);
+  if (!stream->Usable()) {
+    report(message);
+    return LResult::kFailed;
+  }
+  auto document = MakeRef<LSoundDocument>();
+  document->fileName = file;
+  LResult result = LoadStream(*stream, file, document->sound, progress);
+  stream.Reset();
+  if (result != LResult::kDone) {
+    if (result == LResult::kFailed) report(PlainOpenMessage(file));
+    return result;
+  }
+
+  for (const LBatchCommand& command : job.commands) {
+    document->SetSelection(0, document->Length(), 0);
+    result = RunBatchOperation(command, *document, settings, progress, report);
+    if (result != LResult::kDone) return result;
+  }
+
+  const LFormatEntry* format = FindFormat(LowerExtension(output));
+  if (format == nullptr || format->create == nullptr) {
+    report(CannotCreateMessage(output));
+    return LResult::kFailed;
+  }
+  const int32_t rate = document->sound.SampleRate();
+  const int channels = document->sound.Channels();
+  LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
+  result = SaveStream(*reader, output,
+                      [&](const std::string& path) { return format->create(path, rate, channels); },
+                      progress);
+  if (result == LResult::kFailed) report(CannotCreateMessage(output));
+  return result;
+}
+
+}  // namespace
+
+const std::vector<std::string>& BatchOutputExtensions() {
+  static const std::vector<std::string> extensions = {".wav", ".mp3", ".au",  ".aiff", ".gsm", ".vox",
+                                                      ".raw", ".ogg", ".flac", ".aac", ".m4a", ".rss",
+                                                      ".m3u", ".pls", ".wpl",  ".amr"};
+  return extensions;
+}
+
+LBatchOutput ReadBatchOutput(const LSettingsStore& settings) {
+  LBatchOutput output;
+  output.sameFormat = settings.Read(kBatchSaveSameFileFormat);
+  output.formatIndex = settings.Read(kBatchSaveFileFormat);
+  output.sameFolder = settings.Read(kBatchSameOutputFolder);
+  output.folder = settings.Read(kBatchOutputFolder);
+  return output;
+}
+
+void WriteBatchOutput(LSettingsStore& settings, const LBatchOutput& output) {
+  settings.Write(kBatchSaveSameFileFormat, output.sameFormat);
+  settings.Write(kBatchSaveFileFormat, output.formatIndex);
+  settings.Write(kBatchSameOutputFolder, output.sameFolder);
+  settings.Write(kBatchOutputFolder, output.folder);
+}
+
+std::string BatchOutputName(const std::string& file, const LBatchOutput& output) {
+  std::string name = FileNameOf(file);
+  const size_t dot = name.rfind('.');
+  std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+  if (!output.sameFormat) {
+    const auto& extensions = BatchOutputExtensions();
+    if (output.formatIndex < 0 || output.formatIndex >= static_cast<int>(extensions.size())) return {};
+    extension = extensions[static_cast<size_t>(output.formatIndex)];
+  }
+  if (dot != std::string::npos) name.resize(dot);
+  return JoinPath(output.sameFolder ? FolderOf(file) : output.folder, name + extension);
+}
+
+LResult RunBatchJob(const LBatchJob& job, const LSettingsStore& settings, LProgress& progress,
+                    const LBatchReport& report) {
+  for (const std::string& file : job.files) {
+    LResult result = ProcessFile(file, job, settings, progress, report);
+    if (result != LResult::kDone) return result;
+  }
+  return LResult::kDone;
+}
+
+}  // namespace klangor

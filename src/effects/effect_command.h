@@ -1,0 +1,42 @@
+#pragma once
+// The menu command of an effect, as every effect runs it:
+//   1. nothing without an active document; 2. no selection selects the whole sound;
+//   3. playback stops (effects for stereo only refuse a mono sound here);
+//   4. the dialog shows the stored values (cancel ends the command);
+//   5. the dialog's values are stored; 6. an undo step named after the effect is recorded;
+//   7. the effect runs under the progress window; 8. when it completed, the after-effect
+//   step puts the cursor at the selection start and plays from half a second before it.
+
+#include <functional>
+#include <string>
+
+#include "app/command_table.h"
+#include "audio/progress.h"
+#include "audio/result.h"
+#include "store/sound_document.h"
+
+namespace klangor {
+
+struct LEffectCommand {
+  std::string undoName;
+  std::string title;  // the progress window's title line
+  bool stereoOnly = false;
+  // Steps 4 and 5: reads the stored values, shows the dialog (with a selection copy for its
+  // preview) and stores what the user chose. False when the user cancelled. Effects without
+  // a dialog leave it empty.
+  std::function<bool(LCommandContext& context, const LSegmentList& selection)> askValues;
+  // Step 7: applies the effect to the document's selection.
+  std::function<LResult(LSoundDocument& document, LProgress& progress)> run;
+};
+
+void RunEffectCommand(LCommandContext& context, const LEffectCommand& command);
+
+// The after-effect step on its own (for effects with their own command flow).
+void AfterEffect(LCommandContext& context, const std::string& operation);
+
+inline constexpr char kStereoOnlyMessage[] =
+    "Dieser Effekt kann nur in einer Stereodatei angewendet werden. Bitte konvertieren Sie diese "
+    "Datei in eine Stereodatei. Datei->Kanäle konvertieren->Stereo.";
+inline constexpr char kStereoOnlyCaption[] = "Datei muß in Stereo konvertiert werden";
+
+}  // namespace klangor

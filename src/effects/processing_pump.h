@@ -1,0 +1,33 @@
+#pragma once
+// The processing pump: moves a whole stream into a sink under a progress object. Loading,
+// saving and the effects that write through an adapted source use it.
+//
+// It shows the title and "Bitte warten...", fails (2) when the source is not usable or the
+// sink cannot be written, puts the limiter at 16-bit full scale behind a source that may
+// exceed it, and copies the frames from the source's position to its length in pieces of
+// 8192, asking before each piece whether the user cancelled (1). A sink that fails to write
+// ends the run as failed.
+//
+// The format adapter (to the sink's rate and channel count) is not there yet: a source whose
+// rate or channel count differs from the sink's fails.
+
+#include <cstdint>
+#include <string>
+
+#include "audio/progress.h"
+#include "audio/result.h"
+#include "audio/sound_sink.h"
+#include "audio/sound_stream.h"
+
+namespace klangor {
+
+LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSoundSink& sink,
+                       LProgress& progress);
+
+// The copy loop: `frameCount` frames from the source's position into the sink, in pieces of
+// at most 8192 frames with the cancel question before each. The progress shows
+// (progressBase + frames copied) of `progressTotal`.
+LResult CopyFrames(LSoundStream& source, LSoundSink& sink, int64_t frameCount, LProgress& progress,
+                   int64_t progressBase, int64_t progressTotal);
+
+}  // namespace klangor

@@ -1,0 +1,18 @@
+#pragma once
+// Running a stream effect over a document's selection: the processor's stream is built over
+// a reader of the whole document (so filters see what comes before the selection once they
+// are seeked to its start), the selected frames are pumped into a new block, and only when
+// that completed do they replace the selection. Cancel or failure leave the sound as it was.
+
+#include "audio/progress.h"
+#include "audio/result.h"
+#include "effects/effect.h"
+#include "store/sound_document.h"
+
+namespace klangor {
+
+// The run operation of an effect task. A selection whose end lies before its start is done
+// at once without change.
+LResult RunStreamEffect(LSoundDocument& document, const LEffectTask& task, LProgress& progress);
+
+}  // namespace klangor

@@ -1,0 +1,238 @@
+#include "formats/pcm_file.h"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "audio/sample_format.h"
+#include "formats/g711.h"
+
+namespace klangor {
+namespace {
+
+// Streams and sinks convert in pieces of this many frames.
+constexpr int64_t kPieceFrames = 8192;
+
+// The 8-bit encoders: the rounding step of 4096 would carry the top of the 16-bit range to
+// 128, the most negative code; those values take the largest code instead.
+int32_t KeepBelowTop(int32_t v) { return v >= 522240 && v < 524288 ? 522239 : v; }
+
+void DecodeS8(const uint8_t* in, int32_t* out, size_t n) {
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<int8_t>(in[i]) * 4096;
+}
+
+void EncodeS8(const int32_t* in, uint8_t* out, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    // Unsigned arithmetic: the kept low bits are those of the exact result, without overflow.
+    out[i] = static_cast<uint8_t>((static_cast<uint32_t>(KeepBelowTop(in[i])) + 2048u) >> 12);
+  }
+}
+
+void DecodeS16Be(const uint8_t* in, int32_t* out, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    auto s = static_cast<int16_t>(static_cast<uint16_t>(in[2 * i] << 8 | in[2 * i + 1]));
+    out[i] = s * 16;
+  }
+}
+
+void EncodeS16Be(const int32_t* in, uint8_t* out, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t u = (static_cast<uint32_t>(in[i]) + 8u) >> 4;
+    out[2 * i] = static_cast<uint8_t>(u >> 8);
+    out[2 * i + 1] = static_cast<uint8_t>(u);
+  }
+}
+
+}  // namespace
+
+int PcmBytesPerSample(LPcmCodec codec) {
+  return codec == LPcmCodec::k16BitLittleEndian || codec == LPcmCodec::k16BitBigEndian ? 2 : 1;
+}
+
+int32_t PcmFullScale(LPcmCodec codec) {
+  return codec == LPcmCodec::kMuLaw || codec == LPcmCodec::kALaw ? kG711FullScale : kFullScale16;
+}
+
+void DecodePcm(LPcmCodec codec, const uint8_t* in, int32_t* out, size_t sampleCount) {
+  switch (codec) {
+    case LPcmCodec::kMuLaw: DecodeMuLaw(in, out, sampleCount); break;
+    case LPcmCodec::kALaw: DecodeALaw(in, out, sampleCount); break;
+    case LPcmCodec::k16BitLittleEndian: DecodeSamples(LSampleWidth::k16Bit, in, out, sampleCount); break;
+    case LPcmCodec::k8BitUnsigned: DecodeSamples(LSampleWidth::k8Bit, in, out, sampleCount); break;
+    case LPcmCodec::k8BitSigned: DecodeS8(in, out, sampleCount); break;
+    case LPcmCodec::k16BitBigEndian: DecodeS16Be(in, out, sampleCount); break;
+  }
+}
+
+void EncodePcm(LPcmCodec codec, const int32_t* in, uint8_t* out, size_t sampleCount) {
+  switch (codec) {
+    case LPcmCodec::kMuLaw: EncodeMuLaw(in, out, sampleCount); break;
+    case LPcmCodec::kALaw: EncodeALaw(in, out, sampleCount); break;
+    case LPcmCodec::k16BitLittleEndian: EncodeSamples(LSampleWidth::k16Bit, in, out, sampleCount); break;
+    case LPcmCodec::k8BitUnsigned: EncodeSamples(LSampleWidth::k8Bit, in, out, sampleCount); break;
+    case LPcmCodec::k8BitSigned: EncodeS8(in, out, sampleCount); break;
+    case LPcmCodec::k16BitBigEndian: EncodeS16Be(in, out, sampleCount); break;
+  }
+}
+
+// --- LPcmFileStream ---
+
+LPcmFileStream::LPcmFileStream(LFile file, LPcmCodec codec, int32_t sampleRate, int channels,
+                               int64_t dataStartBytes, int64_t lengthFrames)
+    : LSoundStream(sampleRate, PcmFullScale(codec), channels),
+      file_(std::move(file)),
+      codec_(codec),
+      dataStartBytes_(std::max<int64_t>(dataStartBytes, 0)),
+      frameBytes_(int64_t{Channels()} * PcmBytesPerSample(codec)),
+      lengthFrames_(lengthFrames < 0 ? kLengthToEndOfFile : lengthFrames) {
+  if (!file_.IsOpen()) {
+    SetState(LStreamState::kCannotOpen);
+    return;
+  }
+  // A header that claims more than the file holds (a damaged or cut-off file) counts only the
+  // frames that are there, a last partial frame included, so that loading it cannot write
+  // gigabytes of silence.
+  if (lengthFrames_ >= 0) {
+    const int64_t available = std::max<int64_t>(file_.Size() - dataStartBytes_, 0);
+    lengthFrames_ = std::min(lengthFrames_, (available + frameBytes_ - 1) / frameBytes_);
+  }
+}
+
+int64_t LPcmFileStream::LengthFrames() const {
+  if (lengthFrames_ >= 0) return lengthFrames_;
+  if (!file_.IsOpen()) return 0;
+  return std::max<int64_t>(file_.Size() - dataStartBytes_, 0) / frameBytes_;
+}
+
+int32_t LPcmFileStream::Length() const {
+  return static_cast<int32_t>(std::min<int64_t>(LengthFrames(), std::numeric_limits<int32_t>::max()));
+}
+
+int32_t LPcmFileStream::Position() const {
+  return static_cast<int32_t>(std::clamp<int64_t>(positionFrames_, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+void LPcmFileStream::Read(int32_t* frames, int32_t frameCount) {
+  if (frameCount <= 0) return;
+  const int64_t first = positionFrames_;
+  positionFrames_ += frameCount;
+  const auto channels = static_cast<size_t>(Channels());
+  for (int64_t done = 0; done < frameCount;) {
+    const int64_t piece = std::min<int64_t>(frameCount - done, kPieceFrames);
+    ReadPiece(first + done, piece, frames + static_cast<size_t>(done) * channels);
+    done += piece;
+  }
+}
+
+// Frames [first, first + count): the file's frames inside [0, length), zeros elsewhere.
+void LPcmFileStream::ReadPiece(int64_t first, int64_t count, int32_t* out) {
+  const auto channels = static_cast<size_t>(Channels());
+  const size_t total = static_cast<size_t>(count) * channels;
+  const int64_t inFirst = std::max<int64_t>(first, 0);
+  int64_t inEnd = first + count;
+  if (lengthFrames_ >= 0) inEnd = std::min(inEnd, lengthFrames_);
+  if (inFirst >= inEnd || !file_.IsOpen()) {
+    std::fill_n(out, total, 0);
+    return;
+  }
+  const size_t before = static_cast<size_t>(inFirst - first) * channels;
+  std::fill_n(out, before, 0);
+  if (buffer_.empty()) buffer_.resize(static_cast<size_t>(kPieceFrames * frameBytes_));
+  const int64_t bytes = (inEnd - inFirst) * frameBytes_;
+  const int64_t got = std::clamp<int64_t>(
+      file_.ReadAt(dataStartBytes_ + inFirst * frameBytes_, buffer_.data(), bytes), 0, bytes);
+  // Only whole frames count; the rest of the piece is silence.
+  const auto samples = static_cast<size_t>(got / frameBytes_) * channels;
+  DecodePcm(codec_, buffer_.data(), out + before, samples);
+  std::fill(out + before + samples, out + total, 0);
+}
+
+// --- LPcmFileSink ---
+
+LPcmFileSink::LPcmFileSink(const std::string& path, LPcmCodec codec, int32_t sampleRate,
+                           int channels, LPcmHeaderRoutine header)
+    : LSoundSink(sampleRate, channels),
+      codec_(codec),
+      header_(header),
+      frameBytes_(int64_t{Channels()} * PcmBytesPerSample(codec)) {
+  if (sampleRate <= 0) SetError(kCannotWrite);
+  if (Failed()) return;  // an unusable layout: leave any existing file alone
+  LFile file = LFile::Open(path, LFileMode::kCreateAlways);
+  if (!file.IsOpen()) {
+    SetError(kCannotWrite);
+    return;
+  }
+  if (header_ != nullptr) {
+    std::vector<uint8_t> bytes = header_({SampleRate(), Channels(), 0, false});
+    dataStartBytes_ = static_cast<int64_t>(bytes.size());
+    if (!file.WriteAt(0, bytes.data(), dataStartBytes_)) {
+      SetError(kCannotWrite);
+      return;
+    }
+  }
+  file.SetPosition(dataStartBytes_);
+  out_ = std::make_unique<LSequentialWriter>(std::move(file), LWriteMode::kBackground);
+}
+
+LPcmFileSink::~LPcmFileSink() { Finish(); }
+
+void LPcmFileSink::Write(const int32_t* frames, int32_t frameCount) {
+  if (frameCount <= 0) return;
+  if (int64_t{FramesWritten()} + frameCount > std::numeric_limits<int32_t>::max()) {
+    Fail();  // beyond the largest frame position
+    return;
+  }
+  AddFramesWritten(frameCount);
+  if (!out_) {
+    SetError(kCannotWrite);  // never created, already failed, or already finished
+    return;
+  }
+  if (buffer_.empty()) buffer_.resize(static_cast<size_t>(kPieceFrames * frameBytes_));
+  const auto channels = static_cast<size_t>(Channels());
+  for (int64_t done = 0; done < frameCount;) {
+    const int64_t piece = std::min<int64_t>(frameCount - done, kPieceFrames);
+    EncodePcm(codec_, frames + static_cast<size_t>(done) * channels, buffer_.data(),
+              static_cast<size_t>(piece) * channels);
+    out_->Write(buffer_.data(), piece * frameBytes_);
+    done += piece;
+  }
+  if (out_->Failed()) Fail();
+}
+
+void LPcmFileSink::Seek(int32_t frame) {
+  if (frame > FramesWritten()) return;
+  frame = std::max(frame, 0);
+  SetFramesWritten(frame);
+  if (!out_) return;
+  const int64_t offset = dataStartBytes_ + int64_t{frame} * frameBytes_;
+  if (!out_->File().Truncate(offset)) {
+    Fail();
+    return;
+  }
+  out_->SetPosition(offset);
+}
+
+void LPcmFileSink::Finish() {
+  if (!out_) return;
+  if (!out_->Flush()) {
+    Fail();
+    return;
+  }
+  if (header_ != nullptr) {
+    std::vector<uint8_t> bytes =
+        header_({SampleRate(), Channels(), int64_t{FramesWritten()} * frameBytes_, true});
+    if (!out_->File().WriteAt(0, bytes.data(), static_cast<int64_t>(bytes.size()))) {
+      SetError(kCannotWrite);
+    }
+  }
+  out_.reset();
+}
+
+// A failed output stays failed: whatever reached the disk stays, later writes are dropped.
+void LPcmFileSink::Fail() {
+  SetError(kCannotWrite);
+  out_.reset();
+}
+
+}  // namespace klangor

@@ -1,0 +1,110 @@
+#pragma once
+// Fixed-size frames straight from and into a file: the reading and writing base of the raw
+// codecs, AU and AIFF.
+//
+// Conversions to the internal samples (v): 16-bit s16 <-> v = s16 x 16, 8-bit signed
+// s8 <-> v = s8 x 4096, 8-bit unsigned u8 <-> v = (u8 - 128) x 4096, G.711 as in
+// formats/g711.h. Writing rounds ((v + 8) >> 4 and (v + 2048) >> 12) and keeps the low bits,
+// except that the top of the 16-bit range (522240 up to 524287) gives the largest 8-bit code
+// rather than wrapping to the most negative one.
+//
+// Reading follows one rule for every frame-based file: frames before 0 and from the length on
+// read as silence, and so does every frame the file does not hold (a short last frame
+// included). Reads never fail.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/ref_counted.h"
+#include "audio/sound_sink.h"
+#include "audio/sound_stream.h"
+#include "platform/file.h"
+#include "platform/sequential_writer.h"
+
+namespace klangor {
+
+enum class LPcmCodec {
+  kMuLaw,
+  kALaw,
+  k16BitLittleEndian,
+  k8BitUnsigned,
+  k8BitSigned,
+  k16BitBigEndian,
+};
+
+int PcmBytesPerSample(LPcmCodec codec);
+// 524272 for the linear codecs, 516096 for G.711.
+int32_t PcmFullScale(LPcmCodec codec);
+void DecodePcm(LPcmCodec codec, const uint8_t* in, int32_t* out, size_t sampleCount);
+void EncodePcm(LPcmCodec codec, const int32_t* in, uint8_t* out, size_t sampleCount);
+
+// A stream length that means "up to the end of the file".
+inline constexpr int64_t kLengthToEndOfFile = -1;
+
+class LPcmFileStream : public LSoundStream {
+ public:
+  // Takes over `file` (state kCannotOpen when it is not open). Frames start at byte
+  // `dataStartBytes`; `lengthFrames` is the length, or kLengthToEndOfFile for
+  // (file size - data start) / bytes per frame at the time of asking.
+  LPcmFileStream(LFile file, LPcmCodec codec, int32_t sampleRate, int channels,
+                 int64_t dataStartBytes, int64_t lengthFrames);
+
+  void Read(int32_t* frames, int32_t frameCount) override;
+  int32_t Position() const override;
+  int32_t Length() const override;
+  void Seek(int32_t frame) override { positionFrames_ = frame; }
+
+ private:
+  int64_t LengthFrames() const;
+  void ReadPiece(int64_t first, int64_t count, int32_t* out);
+
+  LFile file_;
+  LPcmCodec codec_;
+  int64_t dataStartBytes_;
+  int64_t frameBytes_;
+  int64_t lengthFrames_;
+  int64_t positionFrames_ = 0;  // wider than a frame position so reads never overflow it
+  std::vector<uint8_t> buffer_;  // one piece of file bytes, allocated by the first read
+};
+
+// What a header routine needs to know. `finished` is false for the header written at
+// creation, true for the one written when the sink finishes.
+struct LPcmHeaderInfo {
+  int32_t sampleRate;
+  int channels;
+  int64_t dataBytes;
+  bool finished;
+};
+// The bytes in front of the samples; the same size every time it is called.
+using LPcmHeaderRoutine = std::vector<uint8_t> (*)(const LPcmHeaderInfo& info);
+
+class LPcmFileSink : public LSoundSink {
+ public:
+  // Creates `path` (replacing a file that is there) and writes the header of `header`, if
+  // any. Error bit kCannotWrite when the file cannot be created, the rate is not positive
+  // or the channel count is not 1..255.
+  LPcmFileSink(const std::string& path, LPcmCodec codec, int32_t sampleRate, int channels,
+               LPcmHeaderRoutine header = nullptr);
+  ~LPcmFileSink() override;
+
+  void Write(const int32_t* frames, int32_t frameCount) override;
+  // Only backwards: the file is cut at the new position.
+  void Seek(int32_t frame) override;
+  // Writes the header again with the final size and closes the file.
+  void Finish() override;
+
+ private:
+  void Fail();
+
+  std::unique_ptr<LSequentialWriter> out_;
+  LPcmCodec codec_;
+  LPcmHeaderRoutine header_;
+  int64_t dataStartBytes_ = 0;
+  int64_t frameBytes_;
+  std::vector<uint8_t> buffer_;  // allocated by the first write
+};
+
+}  // namespace klangor

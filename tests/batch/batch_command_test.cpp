@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include "app/settings_keys.h"
+#include "batch/batch_command.h"
+#include "batch/batch_processor.h"
+#include "batch/batch_script.h"
+#include "platform/paths.h"
+#include "support/test_env.h"
+
+namespace klangor {
+namespace {
+
+class BatchCommandTest : public ::testing::Test {
+ protected:
+  BatchCommandTest() : folder_(test::TempPath("-cmd")), settings_(folder_ + "/user.ini", folder_ + "/machine.ini") {
+    EnsureFolder(folder_);
+  }
+  std::string folder_;
+  LSettingsStore settings_;
+};
+
+std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
+  std::vector<uint8_t> bytes;
+  for (int v : values) bytes.push_back(static_cast<uint8_t>(v));
+  return bytes;
+}
+
+TEST_F(BatchCommandTest, TableNamesAndLayouts) {
+  ASSERT_EQ(BatchCommands().size(), 21u);
+  EXPECT_STREQ(FindBatchCommand(0)->name, "Automatisch trimmen");
+  EXPECT_STREQ(FindBatchCommand(18)->name, "Kanäle konvertieren (Mono <-> Stereo)");
+  EXPECT_EQ(FindBatchCommand(7)->dataBytes, 6u);
+  EXPECT_EQ(FindBatchCommand(6)->dataBytes, 129u);
+  EXPECT_EQ(FindBatchCommand(21), nullptr);
+}
+
+TEST_F(BatchCommandTest, RecordsEncodeValuesLittleEndian) {
+  EXPECT_EQ(MakeBatchCommand(7, {800, 50})->data, Bytes({0x20, 0x03, 0, 0, 50, 0}));
+  EXPECT_EQ(MakeBatchCommand(16, {-20, 2, 3})->data, Bytes({0xec, 2, 3}));
+  EXPECT_EQ(MakeBatchCommand(13, {-5})->data, Bytes({0xfb, 0xff}));
+  EXPECT_FALSE(MakeBatchCommand(7, {800}));    // wrong count
+  EXPECT_FALSE(MakeBatchCommand(6, {}));       // a parameter block cannot be typed in
+  EXPECT_FALSE(MakeBatchCommand(99, {}));
+  EXPECT_EQ(MakeBatchCommand(10, {})->data.size(), 0u);
+}
+
+TEST_F(BatchCommandTest, ValuesComeFromTheRecordElseFromTheStoredValues) {
+  LBatchCommand silence{1, {}};
+  EXPECT_EQ(BatchCommandValues(silence, settings_), (std::vector<int32_t>{0}));
+  settings_.Write(kSilenceTimes, 250);
+  EXPECT_EQ(BatchCommandValues(silence, settings_), (std::vector<int32_t>{250}));
+  silence.data = Bytes({0x10, 0x27, 0, 0});
+  EXPECT_EQ(BatchCommandValues(silence, settings_), (std::vector<int32_t>{10000}));
+  silence.data = Bytes({1, 2, 3});  // a length that differs from the table counts as none
+  EXPECT_EQ(BatchCommandValues(silence, settings_), (std::vector<int32_t>{250}));
+  // The reverb level falls back to 100 when running and shows 50 in the description.
+  LBatchCommand reverb{8, {}};
+  EXPECT_EQ(BatchCommandValues(reverb, settings_), (std::vector<int32_t>{50, 100}));
+  EXPECT_EQ(BatchCommandDescription(reverb, settings_), "Hall (Dauer) (ms) = 50, Hall (Level) (%) = 50");
+}
+
+TEST_F(BatchCommandTest, DescriptionLines) {
+  EXPECT_EQ(BatchCommandDescription(*MakeBatchCommand(7, {800, 50}), settings_),
+            "Echo (Dauer) (ms) = 800, Echo (Ausgang) (%) = 50");
+  EXPECT_EQ(BatchCommandDescription(*MakeBatchCommand(16, {-20, 2, 3}), settings_),
+            "Grenzwert (db) = -20, Verhältnis = 2:1, Limit (db) = 3");
+  EXPECT_EQ(BatchCommandDescription(*MakeBatchCommand(16, {-20, 9, 3}), settings_), "");
+  EXPECT_EQ(BatchCommandDescription(*MakeBatchCommand(19, {70}), settings_), "Stereo Pan = 70%");
+  EXPECT_EQ(BatchCommandDescription({10, {}}, settings_), "");
+  EXPECT_EQ(BatchCommandDescription({9, {}}, settings_), "Klicken sie auf Einstellungen um die Veränderungen zu sehen.");
+  EXPECT_EQ(BatchCommandDescription({16, {}}, settings_), "Grenzwert (db) = -20, Verhältnis = 1:1, Limit (db) = 3");
+}
+
+TEST_F(BatchCommandTest, ScriptsLoadAsWrittenAndSurviveDamage) {
+  EXPECT_EQ(ParseBatchScript("").status, LScriptStatus::kWrongVersion);
+  EXPECT_EQ(ParseBatchScript(std::string(1, '\1')).status, LScriptStatus::kWrongVersion);
+  LScriptLoad empty = ParseBatchScript(std::string(1, '\0'));
+  EXPECT_EQ(empty.status, LScriptStatus::kLoaded);
+  EXPECT_TRUE(empty.commands.empty());
+
+  const std::vector<LBatchCommand> commands = {*MakeBatchCommand(7, {800, 50}), {10, {}},
+                                               *MakeBatchCommand(16, {-20, 2, 3}), {6, std::vector<uint8_t>(129, 7)}};
+  const std::string path = folder_ + "/list.klb";
+  ASSERT_TRUE(SaveBatchScript(path, commands));
+  LScriptLoad loaded = LoadBatchScript(path);
+  EXPECT_EQ(loaded.status, LScriptStatus::kLoaded);
+  EXPECT_EQ(loaded.commands, commands);
+  EXPECT_EQ(LoadBatchScript(folder_ + "/missing.klb").status, LScriptStatus::kCannotOpen);
+
+  // Cut inside the last record's data: the record keeps what could be read.
+  const std::string bytes = SerialiseBatchScript(commands);
+  LScriptLoad cut = ParseBatchScript(bytes.substr(0, bytes.size() - 100));
+  ASSERT_EQ(cut.commands.size(), 4u);
+  EXPECT_EQ(cut.commands[3].data.size(), 29u);
+  EXPECT_FALSE(HasOwnValues(cut.commands[3]));
+  // Cut inside a record's length: that record is dropped.
+  LScriptLoad header = ParseBatchScript(std::string(1, '\0') + test::Le32(7) + test::Le16(6));
+  EXPECT_TRUE(header.commands.empty());
+  // A data length of 4 GB takes only what the file holds.
+  LScriptLoad huge = ParseBatchScript(std::string(1, '\0') + test::Le32(7) + test::Le32(0xffffffffu) + "abc");
+  ASSERT_EQ(huge.commands.size(), 1u);
+  EXPECT_EQ(huge.commands[0].data.size(), 3u);
+}
+
+TEST_F(BatchCommandTest, OutputNames) {
+  LBatchOutput output;
+  EXPECT_EQ(BatchOutputName("/music/song.mp3", output), "/music/song.mp3");
+  output.sameFormat = false;
+  output.formatIndex = 0;
+  EXPECT_EQ(BatchOutputName("/music/song.mp3", output), "/music/song.wav");
+  output.formatIndex = 3;
+  output.sameFolder = false;
+  output.folder = "/out";
+  EXPECT_EQ(BatchOutputName("/music/song.take.mp3", output), "/out/song.take.aiff");
+  output.formatIndex = 16;
+  EXPECT_EQ(BatchOutputName("/music/song.mp3", output), "");
+
+  output = LBatchOutput{false, 5, false, "/x"};
+  WriteBatchOutput(settings_, output);
+  LBatchOutput back = ReadBatchOutput(settings_);
+  EXPECT_EQ(back.formatIndex, 5);
+  EXPECT_FALSE(back.sameFolder);
+  EXPECT_EQ(back.folder, "/x");
+}
+
+}  // namespace
+}  // namespace klangor

@@ -1,0 +1,302 @@
+// The fixed-point building blocks: Q24 and Q9 products, the peak rule, dB bytes, the level
+// byte, one-pole filters, the compressor's gain table and the volume control's tracker.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "effects/db_table.h"
+#include "effects/fixed_point.h"
+#include "effects/gain_table.h"
+#include "effects/level.h"
+#include "effects/level_tracker.h"
+#include "effects/one_pole.h"
+#include "dynamics_test_util.h"
+
+namespace klangor {
+namespace {
+
+constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+
+TEST(FixedPointTest, Q24ProductTruncatesAtMostTwoBelowTheExactProduct) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int32_t> sample(-(1 << 23), (1 << 23) - 1);
+  std::uniform_int_distribution<int32_t> gain(0, kMax);
+  int exact = 0;
+  int two = 0;
+  for (int i = 0; i < 200000; ++i) {
+    const int32_t s = sample(random);
+    const int32_t g = i % 2 == 0 ? gain(random) : gain(random) >> 6;  // around unity, too
+    const int64_t reference = (int64_t{s} * g) >> 24;  // floor of the exact product
+    const int64_t difference = reference - MulQ24(s, g);
+    ASSERT_GE(difference, 0) << s << " x " << g;
+    ASSERT_LE(difference, 2) << s << " x " << g;
+    exact += difference == 0;
+    two += difference == 2;
+  }
+  // It really differs from the 64-bit product (the dropped low-by-low term and the two
+  // cross terms truncated apart), though mostly by at most one.
+  EXPECT_GT(exact, 0);
+  EXPECT_LT(exact, 200000);
+  EXPECT_GT(two, 0);
+}
+
+TEST(FixedPointTest, Q24UnityKeepsEverySampleAndExtremesStayDefined) {
+  for (int32_t s : {0, 1, -1, 4095, -4096, 524272, -524288, 2097152, kMax, kMin}) {
+    EXPECT_EQ(MulQ24(s, kUnityQ24), s);
+    EXPECT_EQ(MulQ24(s, 0), 0);
+  }
+  EXPECT_EQ(MulQ24(1000, kUnityQ24 / 2), 500);
+  EXPECT_EQ(MulQ24(-1000, kUnityQ24 / 2), -500);
+  // Far beyond full scale the high term wraps like 32-bit arithmetic (no undefined behaviour).
+  EXPECT_EQ(MulQ24(kMax, kMax), -257);  // (2^19 - 1)^2 taken modulo 2^32, plus the cross terms
+}
+
+TEST(FixedPointTest, Q9ProductAndRampsSaturateOrWrapWithoutOverflow) {
+  EXPECT_EQ(MulQ9(1000, kUnityQ9), 1000);
+  EXPECT_EQ(MulQ9(-1001, 256), -501);  // an arithmetic shift rounds toward minus infinity
+  EXPECT_EQ(MulQ9(kMax, 1024), kMax);
+  EXPECT_EQ(MulQ9(kMin, 1024), kMin);
+
+  // A ramp over mono, stereo and five channels: frame i gets gain + i x step in every channel.
+  for (int channels : {1, 2, 5}) {
+    std::vector<int32_t> frames(static_cast<size_t>(100 * channels), 1 << 20);
+    const int32_t step = -(kUnityQ24 / 100);
+    EXPECT_EQ(ApplyGainRamp(frames.data(), 100, channels, kUnityQ24, step), kUnityQ24 + 100 * step);
+    for (int c = 0; c < channels; ++c) {
+      EXPECT_EQ(frames[static_cast<size_t>(c)], 1 << 20);
+      EXPECT_EQ(frames[static_cast<size_t>(50 * channels + c)], MulQ24(1 << 20, kUnityQ24 - 50 * (kUnityQ24 / 100)));
+    }
+    std::vector<int32_t> gains(static_cast<size_t>(channels));
+    std::vector<int32_t> steps(static_cast<size_t>(channels));
+    for (int c = 0; c < channels; ++c) {
+      gains[static_cast<size_t>(c)] = kUnityQ24 * (c + 1) / 8;
+      steps[static_cast<size_t>(c)] = 1000 * c;
+    }
+    std::vector<int32_t> ones(static_cast<size_t>(10 * channels), 1 << 24);
+    ApplyChannelGainRamps(ones.data(), 10, channels, gains.data(), steps.data());
+    for (int c = 0; c < channels; ++c) {
+      EXPECT_EQ(ones[static_cast<size_t>(9 * channels + c)], kUnityQ24 * (c + 1) / 8 + 9000 * c);
+      EXPECT_EQ(gains[static_cast<size_t>(c)], kUnityQ24 * (c + 1) / 8 + 10000 * c);
+    }
+  }
+}
+
+TEST(FixedPointTest, PeakIsTheLargerOfTheLargestAndTheNegatedSmallest) {
+  auto peak = [](std::vector<int32_t> v) { return PeakOf(v.data(), v.size()); };
+  EXPECT_EQ(peak({}), 0);
+  EXPECT_EQ(peak({100, 200}), 200);
+  EXPECT_EQ(peak({-100, -50}), 100);  // both start from 0
+  EXPECT_EQ(peak({5, -7, 6}), 7);
+  EXPECT_EQ(peak({-524288, 524272}), 524288);
+  EXPECT_EQ(peak({3, kMin}), kMax);  // the most negative sample does not overflow
+}
+
+TEST(DbTableTest, TablesAtTheirEndsAndRoundTrips) {
+  EXPECT_EQ(GainOfDb(-128), 0);
+  EXPECT_EQ(GainOfDb(-127), 0);
+  EXPECT_EQ(GainOfDb(-126), 8);
+  EXPECT_EQ(GainOfDb(0), kUnityQ24);
+  EXPECT_EQ(GainOfDb(6), 33474947);
+  EXPECT_EQ(GainOfDb(42), 2112126356);
+  EXPECT_EQ(GainOfDb(43), kMax);  // capped
+  EXPECT_EQ(GainOfDb(127), kMax);
+  EXPECT_EQ(GainOfDb(1000), kMax);  // out-of-range bytes are clamped
+  EXPECT_EQ(GainOfDb(-1000), 0);
+  EXPECT_EQ(PowerGainOfDb(-127), 0);
+  EXPECT_EQ(PowerGainOfDb(-126), 0);
+  EXPECT_EQ(PowerGainOfDb(127), kMax);
+  for (int d = -63; d <= 63; ++d) EXPECT_EQ(PowerGainOfDb(d), GainOfDb(2 * d)) << d;
+
+  EXPECT_EQ(DbByteOfGain(0), -127);
+  EXPECT_EQ(DbByteOfGain(-5), -127);
+  EXPECT_EQ(DbByteOfGain(1), -127);  // -144 dB is clamped
+  EXPECT_EQ(DbByteOfGain(kUnityQ24), 0);
+  EXPECT_EQ(DbByteOfGain(kUnityQ24 - 1), 0);
+  EXPECT_EQ(DbByteOfGain(kMax), 42);
+  for (int d = -126; d <= 127; ++d) EXPECT_EQ(DbByteOfGain(GainOfDb(d)), std::min(d, 42)) << d;
+}
+
+TEST(LevelTest, MeanSquareIsExactAndTheLevelRoundsAwayFromZero) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 50; ++round) {
+    const size_t count = 1 + random() % 2000;
+    std::vector<int32_t> samples(count);
+    for (int32_t& s : samples) s = static_cast<int32_t>(random());
+    uint64_t sum = 0;
+    for (int32_t s : samples) sum += static_cast<uint64_t>(int64_t{s >> 5} * (s >> 5));
+    ASSERT_EQ(MeanSquare(samples.data(), count), sum / count);
+  }
+  // Three million of the most negative sample: the sum is far beyond 64 bits.
+  std::vector<int32_t> loudest(3000000, kMin);
+  EXPECT_EQ(MeanSquare(loudest.data(), loudest.size()), uint64_t{1} << 52);
+  EXPECT_EQ(LevelOf(loudest.data(), loudest.size()), 87);
+  std::vector<int32_t> mixed = {kMin, kMax, 0};
+  EXPECT_EQ(MeanSquare(mixed.data(), 3), ((uint64_t{1} << 52) + (uint64_t{67108863} * 67108863)) / 3);
+
+  EXPECT_EQ(LevelOfMeanSquare(0), -127);
+  EXPECT_EQ(LevelOfMeanSquare(1), -69);
+  EXPECT_EQ(LevelOfMeanSquare(kLevelReference - 1), 0);
+  EXPECT_EQ(LevelOfMeanSquare(kLevelReference), 0);
+  EXPECT_EQ(LevelOfMeanSquare(kLevelReference * 10), 10);
+}
+
+TEST(LevelTest, KnownSignals) {
+  std::vector<int32_t> silence(882, 0);
+  EXPECT_EQ(LevelOf(silence.data(), silence.size()), -127);
+  EXPECT_EQ(LevelOf(silence.data(), 0), -127);
+  std::vector<int32_t> square(1000);
+  for (size_t i = 0; i < square.size(); ++i) square[i] = i % 2 == 0 ? 524272 : -524272;
+  EXPECT_EQ(LevelOf(square.data(), square.size()), 15);
+  std::vector<int32_t> sine(4410);  // 100 periods of 1 kHz at 44100 Hz, 16-bit full scale
+  for (size_t i = 0; i < sine.size(); ++i) {
+    sine[i] = static_cast<int32_t>(std::lround(524272 * std::sin(2 * test::kPi * 1000 * i / 44100.0)));
+  }
+  EXPECT_EQ(LevelOf(sine.data(), sine.size()), 12);
+  // 20 dB down: 10 levels per factor of ten in power.
+  for (int32_t& s : sine) s /= 10;
+  EXPECT_EQ(LevelOf(sine.data(), sine.size()), -8);
+}
+
+TEST(OnePoleTest, CoefficientsAndSettling) {
+  EXPECT_EQ(OnePoleCoefficient(450, 44100), 15);
+  EXPECT_EQ(OnePoleCoefficient(2200, 44100), 68);
+  EXPECT_EQ(OnePoleCoefficient(450, 8000), 76);
+  EXPECT_EQ(OnePoleCoefficient(450, 0), 0);
+  EXPECT_EQ(OnePoleCoefficient(1e9, 8000), 256);
+  EXPECT_EQ(OnePoleFullScale(524272), 1048544);
+  EXPECT_EQ(OnePoleFullScale(2097152), 2097152);
+
+  // A constant input: the high-pass settles at exactly 0, the low-pass at exactly the input.
+  LOnePoleHighPass high(OnePoleCoefficient(450, 44100));
+  LOnePoleLowPass low(OnePoleCoefficient(450, 44100));
+  int32_t lastHigh = 0;
+  int32_t lastLow = 0;
+  for (int i = 0; i < 20000; ++i) {
+    lastHigh = high.Process(300000);
+    lastLow = low.Process(300000);
+  }
+  EXPECT_EQ(lastHigh, 0);
+  EXPECT_EQ(lastLow, 300000);
+  // A tone well above the cutoff passes the high-pass and is held back by the low-pass.
+  high.Reset();
+  low.Reset();
+  double highPower = 0;
+  double lowPower = 0;
+  for (int i = 0; i < 44100; ++i) {
+    const auto x = static_cast<int32_t>(100000 * std::sin(2 * test::kPi * 8000 * i / 44100.0));
+    const double h = high.Process(x);
+    const double l = low.Process(x);
+    if (i >= 4410) {
+      highPower += h * h;
+      lowPower += l * l;
+    }
+  }
+  EXPECT_GT(highPower, 50 * lowPower);
+  // Garbage input wraps instead of overflowing.
+  for (int32_t x : {kMax, kMin, kMax, kMin}) {
+    high.Process(x);
+    low.Process(x);
+  }
+}
+
+TEST(GainTableTest, FlatAtOneToOneAndUnityAtLevelZero) {
+  for (int threshold : {-128, -20, 0, 50, 127}) {
+    const LGainTable flat = BuildGainTable(threshold, 127, 1.0);
+    for (int32_t gain : flat) ASSERT_EQ(gain, kUnityQ24);
+  }
+  const double twoToOne = 0.9440608762859234;
+  const LGainTable table = BuildGainTable(-20, 127, twoToOne);
+  EXPECT_EQ(GainForLevel(table, -128), GainForLevel(table, -20));  // below the threshold: flat
+  EXPECT_EQ(GainForLevel(table, -20), 53054215);
+  EXPECT_NEAR(GainForLevel(table, 0), kUnityQ24, 1);
+  EXPECT_NEAR(GainForLevel(table, 10), kUnityQ24 * std::pow(twoToOne, 10), 2);
+  for (int level = -127; level <= 127; ++level) {
+    ASSERT_LE(GainForLevel(table, level), GainForLevel(table, level - 1)) << level;
+  }
+  // With an upper level, everything above it loses 1 dB per dB.
+  const LGainTable limited = BuildGainTable(-20, 10, twoToOne);
+  EXPECT_NEAR(static_cast<double>(GainForLevel(limited, 20)) / GainForLevel(limited, 10), std::pow(0.8913, 10), 1e-6);
+  // A low threshold with "Limit" asks for more than 32 bits: capped, never wrapped.
+  const LGainTable steep = BuildGainTable(-128, 127, 0.8912509382363546);
+  EXPECT_EQ(GainForLevel(steep, -128), kMax);
+  EXPECT_NEAR(GainForLevel(steep, 0), kUnityQ24, 2);
+  // A factor that is no number gives a flat table.
+  for (double bad : {0.0, -1.0, std::nan("")}) EXPECT_EQ(GainForLevel(BuildGainTable(-20, 127, bad), 50), kUnityQ24);
+}
+
+TEST(LevelTrackerTest, QuantileIsTheThirteenthHighestOfTheLastFiftyWindows) {
+  LLevelTracker tracker(2, -8);
+  EXPECT_EQ(tracker.Quantile(), 0);
+  EXPECT_EQ(tracker.Smoothed(), 0);
+  for (int level = 0; level < 50; ++level) tracker.Add(level);
+  EXPECT_EQ(tracker.Quantile(), 37);  // 37..49 are 13 windows
+  EXPECT_EQ(tracker.Oldest(), 0);
+  tracker.Add(-100);
+  EXPECT_EQ(tracker.Oldest(), 1);
+  EXPECT_EQ(tracker.Quantile(), 37);
+  for (int i = 0; i < 50; ++i) tracker.Add(-127);
+  EXPECT_EQ(tracker.Quantile(), -127);
+  for (int i = 0; i < 12; ++i) tracker.Add(127);
+  EXPECT_EQ(tracker.Quantile(), -127);
+  tracker.Add(127);
+  EXPECT_EQ(tracker.Quantile(), 127);
+}
+
+TEST(LevelTrackerTest, SmoothedLevelRisesFastFallsSlowlyAndStopsBeyondItsBounds) {
+  LLevelTracker tracker(2, -8);  // bounds -2 and 8
+  // The smoothed level moves only once the oldest entry of the ring has the new level too,
+  // that is after 50 windows. It moves while it is below the upper bound, so its last step
+  // may take it a little beyond.
+  int windows = 0;
+  while (tracker.Smoothed() < 8 && windows < 1000) {
+    tracker.Add(30);
+    ++windows;
+  }
+  const int high = tracker.Smoothed();
+  EXPECT_GE(high, 8);
+  EXPECT_LE(high, 10);
+  const int rise = windows - 50;
+  for (int i = 0; i < 500; ++i) tracker.Add(30);
+  EXPECT_EQ(tracker.Smoothed(), high);  // held
+
+  windows = 0;
+  while (tracker.Smoothed() > -2 && windows < 5000) {
+    tracker.Add(-30);
+    ++windows;
+  }
+  const int low = tracker.Smoothed();
+  EXPECT_LE(low, -2);
+  EXPECT_GE(low, -3);
+  EXPECT_GT(rise, 0);
+  EXPECT_GT(windows - 50, 2 * rise);  // release at 1/50 is slower than attack at 1/12
+  for (int i = 0; i < 500; ++i) tracker.Advance();
+  EXPECT_EQ(tracker.Smoothed(), low);
+
+  LLevelTracker garbage(500, -500);  // bounds are clamped
+  garbage.Add(1000);
+  garbage.Add(-1000);
+  EXPECT_GE(garbage.Quantile(), -127);
+}
+
+TEST(LevelTrackerTest, VolumeCurveKneesAndSlopes) {
+  const LVolumeCurve curve = BuildVolumeCurve(-9, 2, -0.5);
+  EXPECT_EQ(VolumeCurveGain(curve, -128), 5);  // 4.5 rounds away from zero
+  EXPECT_EQ(VolumeCurveGain(curve, -10), 5);
+  EXPECT_EQ(VolumeCurveGain(curve, -9), 5);
+  EXPECT_EQ(VolumeCurveGain(curve, -8), 4);
+  EXPECT_EQ(VolumeCurveGain(curve, 0), 0);
+  EXPECT_EQ(VolumeCurveGain(curve, 1), -1);
+  EXPECT_EQ(VolumeCurveGain(curve, 2), -1);
+  EXPECT_EQ(VolumeCurveGain(curve, 3), -2);
+  EXPECT_EQ(VolumeCurveGain(curve, 12), -11);
+  EXPECT_EQ(VolumeCurveGain(curve, 127), -126);
+  EXPECT_EQ(VolumeCurveGain(curve, 1000), -126);
+}
+
+}  // namespace
+}  // namespace klangor
