@@ -100,3 +100,15 @@ echo "ratio mpg123 / that:                      $(ratio "$mpg123_time" "$direct_
 echo "ratio ffmpeg / that:                      $(ratio "$ffmpeg_time" "$direct_time")"
 echo "seek to the middle and read a frame:      ${seek_us} us"
 rm -rf "$data/mpg123-out.wav" "$data/ffmpeg-out.wav" "$data/mp3-out"
+
+echo
+echo "== Dynamic range compressor end to end on a 10-minute stereo 44100 Hz file =="
+in10="$data/in10.wav"
+[ -f "$in10" ] || sox -V1 -R -n -b 16 -c 2 -r 44100 "$in10" synth 600 pinknoise tremolo 0.5 80 vol 0.7
+mkdir -p "$data/fx-out"
+sox_time=$(best_of 3 "$data/sox-fx.wav" sox -V1 "$in10" "$data/sox-fx.wav" compand 0.3,1 6:-70,-60,-20 -5 -90 0.2)
+klangor_time=$(best_of 3 "$data/fx-out/in10.wav" "$batch" -q --command 16=-20,2,3 --output-folder "$data/fx-out" "$in10")
+echo "sox in.wav out.wav compand ...:           ${sox_time} s ($(echo "scale=0; 600 / $sox_time" | bc -l) x real time)"
+echo "klangor-batch --command 16=-20,2,3:       ${klangor_time} s ($(echo "scale=0; 600 / $klangor_time" | bc -l) x real time)"
+echo "ratio sox / klangor-batch:                $(ratio "$sox_time" "$klangor_time")"
+rm -rf "$data/sox-fx.wav" "$data/fx-out"

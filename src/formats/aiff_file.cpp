@@ -129,7 +129,7 @@ LRef<LSoundStream> OpenAiffFile(const std::string& path) {
 }
 
 LRef<LSoundSink> CreateAiffFile(const std::string& path, int32_t sampleRate, int channels) {
-  return MakeRef<LPcmFileSink>(path, LPcmCodec::k16BitBigEndian, sampleRate, channels, AiffHeader);
+  return MakeRef<LPcmFileSink>(path, LPcmCodec::k16BitBigEndian, sampleRate, channels, LPcmSinkOptions{AiffHeader});
 }
 
 }  // namespace klangor

@@ -66,7 +66,7 @@ LRef<LSoundStream> OpenAuFile(const std::string& path) {
 }
 
 LRef<LSoundSink> CreateAuFile(const std::string& path, int32_t sampleRate, int channels) {
-  return MakeRef<LPcmFileSink>(path, LPcmCodec::k16BitBigEndian, sampleRate, channels, AuHeader);
+  return MakeRef<LPcmFileSink>(path, LPcmCodec::k16BitBigEndian, sampleRate, channels, LPcmSinkOptions{AuHeader});
 }
 
 }  // namespace klangor

@@ -46,7 +46,13 @@ void EncodeS16Be(const int32_t* in, uint8_t* out, size_t n) {
 }  // namespace
 
 int PcmBytesPerSample(LPcmCodec codec) {
-  return codec == LPcmCodec::k16BitLittleEndian || codec == LPcmCodec::k16BitBigEndian ? 2 : 1;
+  switch (codec) {
+    case LPcmCodec::k16BitLittleEndian:
+    case LPcmCodec::k16BitBigEndian: return 2;
+    case LPcmCodec::k24BitLittleEndian: return 3;
+    case LPcmCodec::k32BitLittleEndian: return 4;
+    default: return 1;
+  }
 }
 
 int32_t PcmFullScale(LPcmCodec codec) {
@@ -61,6 +67,8 @@ void DecodePcm(LPcmCodec codec, const uint8_t* in, int32_t* out, size_t sampleCo
     case LPcmCodec::k8BitUnsigned: DecodeSamples(LSampleWidth::k8Bit, in, out, sampleCount); break;
     case LPcmCodec::k8BitSigned: DecodeS8(in, out, sampleCount); break;
     case LPcmCodec::k16BitBigEndian: DecodeS16Be(in, out, sampleCount); break;
+    case LPcmCodec::k24BitLittleEndian: DecodeSamples(LSampleWidth::k24Bit, in, out, sampleCount); break;
+    case LPcmCodec::k32BitLittleEndian: DecodeSamples(LSampleWidth::k32Bit, in, out, sampleCount); break;
   }
 }
 
@@ -72,6 +80,8 @@ void EncodePcm(LPcmCodec codec, const int32_t* in, uint8_t* out, size_t sampleCo
     case LPcmCodec::k8BitUnsigned: EncodeSamples(LSampleWidth::k8Bit, in, out, sampleCount); break;
     case LPcmCodec::k8BitSigned: EncodeS8(in, out, sampleCount); break;
     case LPcmCodec::k16BitBigEndian: EncodeS16Be(in, out, sampleCount); break;
+    case LPcmCodec::k24BitLittleEndian: EncodeSamples(LSampleWidth::k24Bit, in, out, sampleCount); break;
+    case LPcmCodec::k32BitLittleEndian: EncodeSamples(LSampleWidth::k32Bit, in, out, sampleCount); break;
   }
 }
 
@@ -142,8 +152,8 @@ void LPcmFileStream::ReadPiece(int64_t first, int64_t count, int32_t* out) {
   const int64_t bytes = (inEnd - inFirst) * frameBytes_;
   const int64_t got = std::clamp<int64_t>(
       file_.ReadAt(dataStartBytes_ + inFirst * frameBytes_, buffer_.data(), bytes), 0, bytes);
-  // Only whole frames count; the rest of the piece is silence.
-  const auto samples = static_cast<size_t>(got / frameBytes_) * channels;
+  // Every whole sample the file delivers counts; the rest of the piece is silence.
+  const auto samples = static_cast<size_t>(got / PcmBytesPerSample(codec_));
   DecodePcm(codec_, buffer_.data(), out + before, samples);
   std::fill(out + before + samples, out + total, 0);
 }
@@ -151,14 +161,14 @@ void LPcmFileStream::ReadPiece(int64_t first, int64_t count, int32_t* out) {
 // --- LPcmFileSink ---
 
 LPcmFileSink::LPcmFileSink(const std::string& path, LPcmCodec codec, int32_t sampleRate,
-                           int channels, LPcmHeaderRoutine header)
+                           int channels, const LPcmSinkOptions& options)
     : LSoundSink(sampleRate, channels),
       codec_(codec),
-      header_(header),
+      header_(options.header),
       frameBytes_(int64_t{Channels()} * PcmBytesPerSample(codec)) {
   if (sampleRate <= 0) SetError(kCannotWrite);
   if (Failed()) return;  // an unusable layout: leave any existing file alone
-  LFile file = LFile::Open(path, LFileMode::kCreateAlways);
+  LFile file = LFile::Open(path, LFileMode::kOpenOrCreate);
   if (!file.IsOpen()) {
     SetError(kCannotWrite);
     return;
@@ -171,8 +181,19 @@ LPcmFileSink::LPcmFileSink(const std::string& path, LPcmCodec codec, int32_t sam
       return;
     }
   }
-  file.SetPosition(dataStartBytes_);
-  out_ = std::make_unique<LSequentialWriter>(std::move(file), LWriteMode::kBackground);
+  int64_t keptFrames = 0;
+  if (options.startFrame > 0) {
+    const int64_t existingFrames = std::max<int64_t>(file.Size() - dataStartBytes_, 0) / frameBytes_;
+    keptFrames = std::min<int64_t>(options.startFrame, existingFrames);
+  }
+  SetFramesWritten(static_cast<int32_t>(keptFrames));
+  const int64_t dataEnd = dataStartBytes_ + keptFrames * frameBytes_;
+  if (!file.Truncate(dataEnd)) {
+    SetError(kCannotWrite);
+    return;
+  }
+  file.SetPosition(dataEnd);
+  out_ = std::make_unique<LSequentialWriter>(std::move(file), options.mode);
 }
 
 LPcmFileSink::~LPcmFileSink() { Finish(); }

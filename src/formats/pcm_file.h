@@ -1,16 +1,16 @@
 #pragma once
-// Fixed-size frames straight from and into a file: the reading and writing base of the raw
-// codecs, AU and AIFF.
+// Fixed-size frames straight from and into a file: the reading and writing base of WAV, the
+// raw codecs, AU and AIFF.
 //
 // Conversions to the internal samples (v): 16-bit s16 <-> v = s16 x 16, 8-bit signed
-// s8 <-> v = s8 x 4096, 8-bit unsigned u8 <-> v = (u8 - 128) x 4096, G.711 as in
-// formats/g711.h. Writing rounds ((v + 8) >> 4 and (v + 2048) >> 12) and keeps the low bits,
+// s8 <-> v = s8 x 4096, 8-bit unsigned u8 <-> v = (u8 - 128) x 4096, 24- and 32-bit as in
+// audio/sample_format.h, G.711 as in formats/g711.h. Writing rounds ((v + 8) >> 4 and (v + 2048) >> 12) and keeps the low bits,
 // except that the top of the 16-bit range (522240 up to 524287) gives the largest 8-bit code
 // rather than wrapping to the most negative one.
 //
 // Reading follows one rule for every frame-based file: frames before 0 and from the length on
-// read as silence, and so does every frame the file does not hold (a short last frame
-// included). Reads never fail.
+// read as silence, and so does every sample the file does not hold (the missing part of a
+// short last frame included). Reads never fail.
 
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +33,8 @@ enum class LPcmCodec {
   k8BitUnsigned,
   k8BitSigned,
   k16BitBigEndian,
+  k24BitLittleEndian,
+  k32BitLittleEndian,
 };
 
 int PcmBytesPerSample(LPcmCodec codec);
@@ -81,13 +83,23 @@ struct LPcmHeaderInfo {
 // The bytes in front of the samples; the same size every time it is called.
 using LPcmHeaderRoutine = std::vector<uint8_t> (*)(const LPcmHeaderInfo& info);
 
+struct LPcmSinkOptions {
+  LPcmHeaderRoutine header = nullptr;
+  // Above 0: the first frames of an existing file are kept (as many as it holds, at most
+  // this many) and writing continues after them.
+  int32_t startFrame = 0;
+  // Saving writes on a second thread; a file that others read while it grows (a recording)
+  // is written directly.
+  LWriteMode mode = LWriteMode::kBackground;
+};
+
 class LPcmFileSink : public LSoundSink {
  public:
-  // Creates `path` (replacing a file that is there) and writes the header of `header`, if
-  // any. Error bit kCannotWrite when the file cannot be created, the rate is not positive
-  // or the channel count is not 1..255.
+  // Opens or creates `path`, writes the header (if any) and cuts the file after the kept
+  // frames. Error bit kCannotWrite when the file cannot be created, the rate is not positive
+  // or the channel count is not 1..255; an existing file is then left alone.
   LPcmFileSink(const std::string& path, LPcmCodec codec, int32_t sampleRate, int channels,
-               LPcmHeaderRoutine header = nullptr);
+               const LPcmSinkOptions& options = {});
   ~LPcmFileSink() override;
 
   void Write(const int32_t* frames, int32_t frameCount) override;

@@ -3,23 +3,19 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <utility>
 #include <vector>
 
 #include "audio/error_stream.h"
 #include "audio/sample_format.h"
+#include "formats/pcm_file.h"
 #include "platform/sequential_writer.h"
 #include "platform/file.h"
 
 namespace klangor {
 namespace {
-
-// Streams and sinks convert in pieces of this many frames.
-constexpr int64_t kPieceFrames = 8192;
 
 constexpr int32_t kMaxChannels = 255;
 constexpr uint32_t kMaxSampleRate = 196000;
@@ -135,193 +131,60 @@ LStreamState WalkChunks(const LFile& file, LWaveLayout* layout) {
   return LStreamState::kOk;
 }
 
-// Uncompressed PCM read straight from the file: one positioned read and one conversion per
-// piece of up to 8192 frames.
-class LWaveFileStream final : public LSoundStream {
- public:
-  LWaveFileStream(LFile file, const LWaveLayout& layout, LSampleWidth width,
-                  int32_t lengthFrames)
-      : LSoundStream(static_cast<int32_t>(layout.format.samplesPerSec), kFullScale16,
-                     layout.format.channels),
-        file_(std::move(file)),
-        width_(width),
-        dataStart_(layout.dataStart),
-        frameBytes_(int64_t{layout.format.channels} * BytesPerSample(width)),
-        lengthFrames_(lengthFrames) {}
-
-  void Read(int32_t* frames, int32_t frameCount) override {
-    if (frameCount <= 0) return;
-    const int64_t first = positionFrames_;
-    positionFrames_ += frameCount;
-    const size_t channels = static_cast<size_t>(Channels());
-    for (int64_t done = 0; done < frameCount;) {
-      int64_t piece = std::min<int64_t>(frameCount - done, kPieceFrames);
-      ReadPiece(first + done, piece, frames + static_cast<size_t>(done) * channels);
-      done += piece;
-    }
+// The PCM codec of a container width: WAV keeps 8-bit data unsigned, wider data signed and
+// little-endian.
+LPcmCodec CodecOf(LSampleWidth width) {
+  switch (width) {
+    case LSampleWidth::k8Bit: return LPcmCodec::k8BitUnsigned;
+    case LSampleWidth::k16Bit: return LPcmCodec::k16BitLittleEndian;
+    case LSampleWidth::k24Bit: return LPcmCodec::k24BitLittleEndian;
+    case LSampleWidth::k32Bit: return LPcmCodec::k32BitLittleEndian;
   }
+  return LPcmCodec::k16BitLittleEndian;
+}
 
-  int32_t Position() const override {
-    return static_cast<int32_t>(std::clamp<int64_t>(positionFrames_,
-                                                    std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+// The 46-byte header: both sizes all ones while the file is being written (so a file left
+// behind by a crash still reads to its end), the real sizes when it is finished. Data beyond
+// what 32 bits can count keeps the all-ones sizes.
+std::vector<uint8_t> WaveHeader(const LPcmHeaderInfo& info, int bitsPerSample) {
+  uint32_t riffSize = kAllOnes;
+  uint32_t dataSize = kAllOnes;
+  if (info.finished && info.dataBytes + kRiffOverheadBytes <= int64_t{kAllOnes}) {
+    riffSize = static_cast<uint32_t>(info.dataBytes + kRiffOverheadBytes);
+    dataSize = static_cast<uint32_t>(info.dataBytes);
   }
-  int32_t Length() const override { return lengthFrames_; }
-  void Seek(int32_t frame) override { positionFrames_ = frame; }
+  std::vector<uint8_t> header(kWaveHeaderBytes);
+  std::memcpy(header.data(), "RIFF", 4);
+  Put32(header.data() + 4, riffSize);
+  std::memcpy(header.data() + 8, "WAVEfmt ", 8);
+  Put32(header.data() + 16, static_cast<uint32_t>(kWaveFormatFixedBytes));
+  std::vector<uint8_t> fmt = SerializeWaveFormat(MakePcmFormat(info.sampleRate, info.channels, bitsPerSample));
+  std::memcpy(header.data() + 20, fmt.data(), kWaveFormatFixedBytes);
+  std::memcpy(header.data() + 38, "data", 4);
+  Put32(header.data() + 42, dataSize);
+  return header;
+}
 
- private:
-  // Frames [first, first + count): zeros outside [0, length), the file's samples inside.
-  void ReadPiece(int64_t first, int64_t count, int32_t* out) {
-    const auto channels = static_cast<size_t>(Channels());
-    const int64_t end = first + count;
-    const int64_t inFirst = std::clamp<int64_t>(first, 0, lengthFrames_);
-    const int64_t inEnd = std::clamp<int64_t>(end, 0, lengthFrames_);
-    if (inFirst >= inEnd) {
-      std::fill_n(out, static_cast<size_t>(count) * channels, 0);
-      return;
-    }
-    std::fill_n(out, static_cast<size_t>(inFirst - first) * channels, 0);
-    const int64_t frames = inEnd - inFirst;
-    const int64_t bytes = frames * frameBytes_;
-    if (buffer_.empty()) buffer_.resize(static_cast<size_t>(kPieceFrames * frameBytes_));
-    int64_t got = file_.ReadAt(dataStart_ + inFirst * frameBytes_, buffer_.data(), bytes);
-    got = std::clamp<int64_t>(got, 0, bytes);
-    // Samples the file does not deliver (a truncated data chunk) are silence, which for
-    // unsigned 8-bit data is not a zero byte: zero the decoded samples instead.
-    const auto wanted = static_cast<size_t>(frames) * channels;
-    const auto delivered = static_cast<size_t>(got / BytesPerSample(width_));
-    int32_t* inOut = out + static_cast<size_t>(inFirst - first) * channels;
-    DecodeSamples(width_, buffer_.data(), inOut, delivered);
-    std::fill_n(inOut + delivered, wanted - delivered, 0);
-    std::fill_n(inOut + wanted, static_cast<size_t>(end - inEnd) * channels, 0);
+template <int kBits>
+std::vector<uint8_t> WaveHeaderOf(const LPcmHeaderInfo& info) {
+  return WaveHeader(info, kBits);
+}
+
+LPcmHeaderRoutine HeaderFor(LSampleWidth width) {
+  switch (width) {
+    case LSampleWidth::k8Bit: return WaveHeaderOf<8>;
+    case LSampleWidth::k16Bit: return WaveHeaderOf<16>;
+    case LSampleWidth::k24Bit: return WaveHeaderOf<24>;
+    case LSampleWidth::k32Bit: return WaveHeaderOf<32>;
   }
+  return WaveHeaderOf<16>;
+}
 
-  LFile file_;
-  LSampleWidth width_;
-  int64_t dataStart_;
-  int64_t frameBytes_;
-  int32_t lengthFrames_;
-  int64_t positionFrames_ = 0;  // wider than a frame position so reads never overflow it
-  std::vector<uint8_t> buffer_;  // allocated by the first read that touches the file
-};
-
-// The PCM writer.
-class LWaveFileSink final : public LSoundSink {
- public:
-  LWaveFileSink(const std::string& path, int channels, LSampleWidth width, int32_t sampleRate,
-                int32_t startFrame, LWriteMode mode)
-      : LSoundSink(sampleRate, channels),
-        width_(width),
-        frameBytes_(int64_t{Channels()} * BytesPerSample(width)) {
-    if (sampleRate <= 0) SetError(kCannotWrite);
-    if (Failed()) return;  // an unusable layout: leave any existing file alone
-    LFile file = LFile::Open(path, LFileMode::kOpenOrCreate);
-    if (!file.IsOpen() || !WriteHeader(file, kAllOnes, kAllOnes)) {
-      SetError(kCannotWrite);
-      return;
-    }
-    int64_t keptFrames = 0;
-    if (startFrame > 0) {
-      int64_t fileBytes = file.Size();
-      int64_t existingFrames = std::max<int64_t>(fileBytes - kWaveHeaderBytes, 0) / frameBytes_;
-      keptFrames = std::min<int64_t>(startFrame, existingFrames);
-    }
-    SetFramesWritten(static_cast<int32_t>(keptFrames));
-    if (!file.Truncate(DataOffset(keptFrames))) {
-      SetError(kCannotWrite);
-      return;
-    }
-    file.SetPosition(DataOffset(keptFrames));
-    out_ = std::make_unique<LSequentialWriter>(std::move(file), mode);
-  }
-
-  ~LWaveFileSink() override { Finish(); }
-
-  void Write(const int32_t* frames, int32_t frameCount) override {
-    if (frameCount <= 0) return;
-    const int64_t first = FramesWritten();
-    if (first + frameCount > std::numeric_limits<int32_t>::max()) {
-      Fail();  // beyond the largest frame position
-      return;
-    }
-    AddFramesWritten(frameCount);
-    if (!out_) {
-      SetError(kCannotWrite);  // never created, already failed, or already finished
-      return;
-    }
-    if (buffer_.empty()) buffer_.resize(static_cast<size_t>(kPieceFrames * frameBytes_));
-    const auto channels = static_cast<size_t>(Channels());
-    for (int64_t done = 0; done < frameCount;) {
-      int64_t piece = std::min<int64_t>(frameCount - done, kPieceFrames);
-      EncodeSamples(width_, frames + static_cast<size_t>(done) * channels, buffer_.data(),
-                    static_cast<size_t>(piece) * channels);
-      out_->Write(buffer_.data(), piece * frameBytes_);
-      done += piece;
-    }
-    if (out_->Failed()) Fail();
-  }
-
-  // Only backwards: the file is cut at the new position.
-  void Seek(int32_t frame) override {
-    if (frame > FramesWritten()) return;
-    frame = std::max(frame, 0);
-    SetFramesWritten(frame);
-    if (!out_) return;
-    if (!out_->File().Truncate(DataOffset(frame))) {
-      Fail();
-      return;
-    }
-    out_->SetPosition(DataOffset(frame));
-  }
-
-  // Patches both sizes and closes the file. Data beyond what 32 bits can count keeps the
-  // all-ones sizes, which read as "up to the end of the file".
-  void Finish() override {
-    if (!out_) return;
-    if (!out_->Flush()) {
-      Fail();
-      return;
-    }
-    const int64_t dataBytes = int64_t{FramesWritten()} * frameBytes_;
-    uint32_t riffSize = kAllOnes;
-    uint32_t dataSize = kAllOnes;
-    if (dataBytes + kRiffOverheadBytes <= int64_t{kAllOnes}) {
-      riffSize = static_cast<uint32_t>(dataBytes + kRiffOverheadBytes);
-      dataSize = static_cast<uint32_t>(dataBytes);
-    }
-    if (!WriteHeader(out_->File(), riffSize, dataSize)) SetError(kCannotWrite);
-    out_.reset();
-  }
-
- private:
-  int64_t DataOffset(int64_t frame) const { return kWaveHeaderBytes + frame * frameBytes_; }
-
-  bool WriteHeader(LFile& file, uint32_t riffSize, uint32_t dataSize) {
-    std::array<uint8_t, kWaveHeaderBytes> header{};
-    std::memcpy(header.data(), "RIFF", 4);
-    Put32(header.data() + 4, riffSize);
-    std::memcpy(header.data() + 8, "WAVEfmt ", 8);
-    Put32(header.data() + 16, static_cast<uint32_t>(kWaveFormatFixedBytes));
-    std::vector<uint8_t> fmt =
-        SerializeWaveFormat(MakePcmFormat(SampleRate(), Channels(), 8 * BytesPerSample(width_)));
-    std::memcpy(header.data() + 20, fmt.data(), kWaveFormatFixedBytes);
-    std::memcpy(header.data() + 38, "data", 4);
-    Put32(header.data() + 42, dataSize);
-    return file.WriteAt(0, header.data(), kWaveHeaderBytes);
-  }
-
-  // A failed output stays failed: the file is closed with its all-ones sizes, so whatever
-  // reached the disk still reads, and later writes are dropped.
-  void Fail() {
-    SetError(kCannotWrite);
-    out_.reset();
-  }
-
-  std::unique_ptr<LSequentialWriter> out_;
-  LSampleWidth width_;
-  int64_t frameBytes_;
-  std::vector<uint8_t> buffer_;  // allocated by the first write
-};
+LRef<LSoundSink> MakeWaveSink(const std::string& path, int channels, LSampleWidth width, int32_t sampleRate,
+                              int32_t startFrame, LWriteMode mode) {
+  return MakeRef<LPcmFileSink>(path, CodecOf(width), sampleRate, channels,
+                               LPcmSinkOptions{HeaderFor(width), startFrame, mode});
+}
 
 std::optional<LSampleWidth> WidthForBytes(int bytesPerSample) {
   switch (bytesPerSample) {
@@ -365,22 +228,23 @@ LRef<LSoundStream> OpenWaveFile(const std::string& path) {
   int64_t frames = dataBytes / frameBytes;
   if (dataBytes > availableBytes) frames = (availableBytes + frameBytes - 1) / frameBytes;
   const auto lengthFrames = static_cast<int32_t>(std::min<int64_t>(frames, std::numeric_limits<int32_t>::max()));
-  return MakeRef<LWaveFileStream>(std::move(file), layout, width, lengthFrames);
+  return MakeRef<LPcmFileStream>(std::move(file), CodecOf(width), static_cast<int32_t>(format.samplesPerSec),
+                                 static_cast<int>(format.channels), layout.dataStart, lengthFrames);
 }
 
 LRef<LSoundSink> CreateWaveFile(const std::string& path, const LWaveFormat& format) {
   if (!IsPcmFormat(format) || format.samplesPerSec > uint32_t{std::numeric_limits<int32_t>::max()}) {
     return MakeRef<LNullSink>();
   }
-  return MakeRef<LWaveFileSink>(path, format.channels, SampleWidthForBits(format.bitsPerSample),
-                                static_cast<int32_t>(format.samplesPerSec), 0, LWriteMode::kBackground);
+  return MakeWaveSink(path, format.channels, SampleWidthForBits(format.bitsPerSample),
+                      static_cast<int32_t>(format.samplesPerSec), 0, LWriteMode::kBackground);
 }
 
 LRef<LSoundSink> CreatePcmWaveSink(const std::string& path, int channels, int bytesPerSample,
                                    int32_t sampleRate, int32_t startFrame) {
   std::optional<LSampleWidth> width = WidthForBytes(bytesPerSample);
   if (!width) return MakeRef<LNullSink>();
-  return MakeRef<LWaveFileSink>(path, channels, *width, sampleRate, startFrame, LWriteMode::kDirect);
+  return MakeWaveSink(path, channels, *width, sampleRate, startFrame, LWriteMode::kDirect);
 }
 
 }  // namespace klangor
