@@ -5,6 +5,7 @@
 
 #include "audio/pump.h"
 #include "audio/sample_format.h"
+#include "effects/format_adapter.h"
 #include "effects/limiter.h"
 
 namespace klangor {
@@ -32,10 +33,13 @@ LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSou
   progress.SetStatusLine(kPleaseWait);
   progress.SetProgress(0, 1);
   if (!source || !source->Usable() || sink.Failed()) return LResult::kFailed;
-  if (source->Channels() != sink.Channels() || source->SampleRate() != sink.SampleRate()) {
+  LRef<LSoundStream> adapted = MakeFormatAdapter(std::move(source), sink.SampleRate(), sink.Channels());
+  // A sink whose rate the adapter cannot reach (0 or less) gets nothing rather than audio
+  // it would mislabel.
+  if (adapted->Channels() != sink.Channels() || adapted->SampleRate() != sink.SampleRate()) {
     return LResult::kFailed;
   }
-  LRef<LSoundStream> limited = MakeLimiter(std::move(source), kFullScale16);
+  LRef<LSoundStream> limited = MakeLimiter(std::move(adapted), kFullScale16);
   const int64_t total = std::max<int64_t>(int64_t{limited->Length()} - limited->Position(), 0);
   return CopyFrames(*limited, sink, total, progress, 0, total);
 }

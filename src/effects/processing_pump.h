@@ -3,13 +3,11 @@
 // saving and the effects that write through an adapted source use it.
 //
 // It shows the title and "Bitte warten...", fails (2) when the source is not usable or the
-// sink cannot be written, puts the limiter at 16-bit full scale behind a source that may
-// exceed it, and copies the frames from the source's position to its length in pieces of
-// 8192, asking before each piece whether the user cancelled (1). A sink that fails to write
-// ends the run as failed.
-//
-// The format adapter (to the sink's rate and channel count) is not there yet: a source whose
-// rate or channel count differs from the sink's fails.
+// sink cannot be written, puts the format adapter (to the sink's rate and channel count)
+// and then the limiter at 16-bit full scale behind the source (each only where it has
+// something to do), and copies the frames from the adapted stream's position to its length
+// in pieces of 8192, asking before each piece whether the user cancelled (1). A sink that
+// fails to write ends the run as failed.
 
 #include <cstdint>
 #include <string>

@@ -22,21 +22,16 @@ LRef<LSoundSink> CreateWave16(const std::string& path, int32_t sampleRate, int c
   return CreateWaveFile(path, MakePcm16Format(sampleRate, channels));
 }
 
-// Headerless files read and written as the stored record says. Until saving converts to the
-// sink's format, a record whose rate or channels differ from the audio gives a failed sink
-// rather than a file that plays at the wrong speed.
+// Headerless files read and written as the stored record says: the sink has the record's
+// rate and channels, and saving converts the sound to them.
 template <LRawRecord kRecord>
 LRef<LSoundStream> OpenStoredRaw(const std::string& path) {
   return OpenRawFile(LoadRawFormat(Settings(), kRecord), path);
 }
 
 template <LRawRecord kRecord>
-LRef<LSoundSink> CreateStoredRaw(const std::string& path, int32_t sampleRate, int channels) {
-  const LRawFormat format = LoadRawFormat(Settings(), kRecord);
-  if (format.sampleRate != static_cast<uint32_t>(sampleRate) || RawFileChannels(format) != channels) {
-    return MakeRef<LNullSink>();
-  }
-  return CreateRawFile(format, path);
+LRef<LSoundSink> CreateStoredRaw(const std::string& path, int32_t /*sampleRate*/, int /*channels*/) {
+  return CreateRawFile(LoadRawFormat(Settings(), kRecord), path);
 }
 
 }  // namespace

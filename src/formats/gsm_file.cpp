@@ -191,8 +191,7 @@ void LGsmSink::Fail() {
 
 LRef<LSoundStream> OpenGsmFile(const std::string& path) { return MakeRef<LGsmStream>(path); }
 
-LRef<LSoundSink> CreateGsmFile(const std::string& path, int32_t sampleRate, int channels) {
-  if (sampleRate != kGsmSampleRate || channels != 1) return MakeRef<LNullSink>();
+LRef<LSoundSink> CreateGsmFile(const std::string& path, int32_t /*sampleRate*/, int /*channels*/) {
   return MakeRef<LGsmSink>(path);
 }
 

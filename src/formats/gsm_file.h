@@ -76,9 +76,8 @@ class LGsmSink final : public LSoundSink {
 };
 
 LRef<LSoundStream> OpenGsmFile(const std::string& path);
-// A GSM sink for audio of `sampleRate` and `channels`: only 8000 Hz mono can be written
-// without a conversion in front, so anything else gives a sink whose error bit is set and
-// nothing is created.
+// The GSM sink for audio of any rate and channel count: the file is always 8000 Hz mono,
+// and saving converts the sound to that.
 LRef<LSoundSink> CreateGsmFile(const std::string& path, int32_t sampleRate, int channels);
 
 }  // namespace klangor

@@ -156,7 +156,8 @@ void LMp3Decoder::DecodeGranules(const LMp3Header& header, const LMp3SideInfo& s
 
     int subbands[2] = {0, 0};
     for (int ch = 0; ch < channels; ++ch) {
-      subbands[ch] = s.infos[ch].ShortBlocks() ? kMp3Subbands : (s.lines[ch] + kMp3LinesPerSubband - 1) / kMp3LinesPerSubband;
+      const int used = (s.lines[ch] + kMp3LinesPerSubband - 1) / kMp3LinesPerSubband;
+      subbands[ch] = s.infos[ch].ShortBlocks() ? kMp3Subbands : used;
     }
     if (joint) {
       LMp3StereoMode mode;

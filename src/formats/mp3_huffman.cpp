@@ -139,6 +139,25 @@ template <bool kEscapes>
 bool DecodePairs(LMp3BitReader& reader, const LLookup& lookup, int linbits, const float* powers,
                  float* values, int line, int end) {
   LMp3BitReader bits = reader;  // kept in registers through the loop
+  if (!kEscapes) {
+    // Without escapes a pair takes at most 21 bits (a 19-bit code and two signs), so one
+    // 64-bit window (57 bits of the stream at least) holds two pairs.
+    for (; line + 4 <= end; line += 4) {
+      const uint64_t window = bits.Peek64();
+      int used = 0;
+      const int first = LookupCode(window, lookup, &used);
+      if (first < 0) return false;
+      values[line] = FinishValue<false>(window, first >> 4, 0, powers, &used);
+      values[line + 1] = FinishValue<false>(window, first & 15, 0, powers, &used);
+      int length = 0;
+      const int second = LookupCode(window << used, lookup, &length);
+      if (second < 0) return false;
+      used += length;
+      values[line + 2] = FinishValue<false>(window, second >> 4, 0, powers, &used);
+      values[line + 3] = FinishValue<false>(window, second & 15, 0, powers, &used);
+      bits.Skip(used);
+    }
+  }
   for (; line < end; line += 2) {
     // One 64-bit window holds a whole pair: a code of at most 19 bits, two escapes of at most
     // 13 bits and two signs.

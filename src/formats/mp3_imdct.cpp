@@ -25,8 +25,10 @@ inline void AliasButterflies(const LMp3Tables& t, float* xr, int sb) {
 // where out[n] = even + odd (the even and odd p terms).
 inline void Dct3Of9(const LMp3Tables& t, const LFloat4* in, LFloat4* out) {
   for (int n = 0; n < 4; ++n) {
-    const LFloat4 even = in[0] + in[2] * t.dct9[2][n] + in[4] * t.dct9[4][n] + in[6] * t.dct9[6][n] + in[8] * t.dct9[8][n];
-    const LFloat4 odd = in[1] * t.dct9[1][n] + in[3] * t.dct9[3][n] + in[5] * t.dct9[5][n] + in[7] * t.dct9[7][n];
+    const LFloat4 even =
+        in[0] + in[2] * t.dct9[2][n] + in[4] * t.dct9[4][n] + in[6] * t.dct9[6][n] + in[8] * t.dct9[8][n];
+    const LFloat4 odd =
+        in[1] * t.dct9[1][n] + in[3] * t.dct9[3][n] + in[5] * t.dct9[5][n] + in[7] * t.dct9[7][n];
     out[n] = even + odd;
     out[8 - n] = even - odd;
   }
@@ -131,11 +133,11 @@ void Mp3HybridSynthesis(float xr[kMp3GranuleLines], const LMp3GranuleInfo& info,
   const bool shortBlocks = info.ShortBlocks();
   const int longEnd = !shortBlocks ? kMp3Subbands : info.mixed ? std::clamp(longSubbands, 0, kMp3Subbands) : 0;
 
-  // Alias reduction between neighbouring long subbands; it spreads into the subband above.
-  for (int sb = 1; sb < longEnd && sb <= subbands; ++sb) {
-    AliasButterflies(t, xr, sb);
-    if (sb == subbands) subbands = sb + 1;
-  }
+  // Alias reduction between neighbouring long subbands. The butterflies at the boundary above
+  // the last subband with input carry some of it into the subband above.
+  const int boundaries = std::min(longEnd - 1, subbands);
+  for (int sb = 1; sb <= boundaries; ++sb) AliasButterflies(t, xr, sb);
+  if (boundaries > 0 && boundaries == subbands) ++subbands;
 
   int done = 0;
   const int longCount = std::min(longEnd, subbands);

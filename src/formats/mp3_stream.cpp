@@ -63,8 +63,7 @@ LRef<LSoundStream> OpenMp3File(const std::string& path) { return MakeRef<LMp3Str
 
 LMp3Stream::LMp3Stream(const std::string& path)
     : LSoundStream(44100, kDocumentFullScale, 1),
-      pcm_(static_cast<size_t>(kMp3MaxSamplesPerFrame) * 2),
-      frame_(kMp3MaxFrameBytes) {
+      pcm_(static_cast<size_t>(kMp3MaxSamplesPerFrame) * 2) {
   LFile file = OpenReadableFile(path);  // regular files only
   if (!file.IsOpen()) {
     SetState(LStreamState::kCannotOpen);
@@ -99,17 +98,17 @@ void LMp3Stream::Open() {
   int64_t got = 0;
   const uint8_t* bytes = window_->Get(found.offset, frameBytes, &got);
   std::optional<uint32_t> count = ReadMp3FrameCount(bytes, static_cast<size_t>(got), first_);
-  audioStart_ = found.offset + (count ? frameBytes : 0);
-  const int64_t dataBytes = std::max<int64_t>(budgetBytes_ - audioStart_, 0);
-  const int64_t largestCount = (fileBytes_ - audioStart_) / MinimumFrameBytes(first_) + 1;
+  audioStartByte_ = found.offset + (count ? frameBytes : 0);
+  const int64_t dataBytes = std::max<int64_t>(budgetBytes_ - audioStartByte_, 0);
+  const int64_t largestCount = (fileBytes_ - audioStartByte_) / MinimumFrameBytes(first_) + 1;
   if (count && *count >= 1 && *count <= largestCount) {
     lengthExact_ = true;
     bytesPerFrame_ = std::max(static_cast<double>(dataBytes) / *count, 1.0);
-    length_ = std::min<int64_t>(int64_t{*count} * samplesPerFrame_, kMaxLength);
+    lengthFrames_ = std::min<int64_t>(int64_t{*count} * samplesPerFrame_, kMaxLength);
   } else {
     double kbpsSum = 0;
     int headers = 0;
-    for (int64_t offset = audioStart_; headers < kBitrateFrames;) {
+    for (int64_t offset = audioStartByte_; headers < kBitrateFrames;) {
       LFound next;
       if (!FindFrame(offset, false, &next)) break;
       kbpsSum += next.header.bitrateKbps;
@@ -118,9 +117,9 @@ void LMp3Stream::Open() {
     }
     const double kbps = headers > 0 ? kbpsSum / headers : first_.bitrateKbps;
     bytesPerFrame_ = (first_.Mpeg1() ? 144.0 : 72.0) * kbps * 1000.0 / first_.sampleRateHz;
-    length_ = std::min<int64_t>(static_cast<int64_t>(dataBytes / bytesPerFrame_) * samplesPerFrame_, kMaxLength);
+    lengthFrames_ = std::min<int64_t>(static_cast<int64_t>(dataBytes / bytesPerFrame_) * samplesPerFrame_, kMaxLength);
   }
-  nextOffset_ = audioStart_;
+  nextByte_ = audioStartByte_;
 }
 
 // A header search: from `from`, shifting one byte at a time at most kSearchShifts times, for
@@ -178,7 +177,7 @@ bool LMp3Stream::FindFrame(int64_t offset, bool resync, LFound* found) {
 bool LMp3Stream::DecodeNext(int32_t* target) {
   if (ended_ || !decoder_) return false;
   LFound found;
-  if (!FindFrame(nextOffset_, resync_, &found)) {
+  if (!FindFrame(nextByte_, resync_, &found)) {
     EndOfDecoding();
     return false;
   }
@@ -186,31 +185,30 @@ bool LMp3Stream::DecodeNext(int32_t* target) {
   const int frameBytes = found.header.FrameBytes();
   int64_t got = 0;
   const uint8_t* bytes = window_->Get(found.offset, frameBytes, &got);
-  std::memcpy(frame_.data(), bytes, static_cast<size_t>(got));
-  decoder_->DecodeFrame(frame_.data(), got, target != nullptr ? target : pcm_.data());
+  decoder_->DecodeFrame(bytes, got, target != nullptr ? target : pcm_.data());
   pcmHeld_ = target == nullptr;
-  pcmStart_ += pcmFrames_;
+  pcmStartFrame_ += pcmFrames_;
   pcmFrames_ = samplesPerFrame_;
-  nextOffset_ = found.offset + frameBytes;
+  nextByte_ = found.offset + frameBytes;
   if (!lengthExact_) {
     // The frames the bytes left can hold; at least one while another header follows.
-    const int64_t bytesLeft = std::max<int64_t>(budgetBytes_ - nextOffset_, 0);
+    const int64_t bytesLeft = std::max<int64_t>(budgetBytes_ - nextByte_, 0);
     int64_t frames = static_cast<int64_t>(bytesLeft / bytesPerFrame_);
-    if (frames == 0 && nextOffset_ + kMp3HeaderBytes <= fileBytes_) {
-      const uint8_t* next = window_->Get(nextOffset_, kMp3HeaderBytes, &got);
+    if (frames == 0 && nextByte_ + kMp3HeaderBytes <= fileBytes_) {
+      const uint8_t* next = window_->Get(nextByte_, kMp3HeaderBytes, &got);
       std::optional<LMp3Header> header;
       if (got == kMp3HeaderBytes) header = ParseMp3Header(next);
       if (header && header->SameStream(first_)) frames = 1;
     }
-    length_ = std::min(pcmStart_ + pcmFrames_ + frames * samplesPerFrame_, kMaxLength);
+    lengthFrames_ = std::min(pcmStartFrame_ + pcmFrames_ + frames * samplesPerFrame_, kMaxLength);
   }
   return true;
 }
 
 void LMp3Stream::EndOfDecoding() {
   ended_ = true;
-  const int64_t end = pcmStart_ + pcmFrames_;
-  if (!lengthExact_ || end < length_) length_ = end;
+  const int64_t end = pcmStartFrame_ + pcmFrames_;
+  if (!lengthExact_ || end < lengthFrames_) lengthFrames_ = end;
 }
 
 // Decoding restarts with the frame that holds frame position `frame`, after the pre-roll.
@@ -219,9 +217,9 @@ void LMp3Stream::Restart(int64_t frame) {
   const int64_t first = std::max<int64_t>(target - kPrerollFrames, 0);
   decoder_->Reset();
   ended_ = false;
-  nextOffset_ = audioStart_ + static_cast<int64_t>(static_cast<double>(first) * bytesPerFrame_);
+  nextByte_ = audioStartByte_ + static_cast<int64_t>(static_cast<double>(first) * bytesPerFrame_);
   resync_ = first > 0;
-  pcmStart_ = first * samplesPerFrame_;
+  pcmStartFrame_ = first * samplesPerFrame_;
   pcmFrames_ = 0;
   for (int64_t f = first; f < target; ++f) {
     if (!DecodeNext()) return;
@@ -230,31 +228,31 @@ void LMp3Stream::Restart(int64_t frame) {
 }
 
 void LMp3Stream::Seek(int32_t frame) {
-  position_ = frame;
+  positionFrames_ = frame;
   if (!decoder_) return;
-  Restart(std::clamp<int64_t>(frame, 0, length_));
+  Restart(std::clamp<int64_t>(frame, 0, lengthFrames_));
 }
 
 bool LMp3Stream::Reach(int64_t frame) {
-  if (frame < pcmStart_ || (!pcmHeld_ && frame < pcmStart_ + pcmFrames_)) Restart(frame);
-  while (frame >= pcmStart_ + pcmFrames_) {
+  if (frame < pcmStartFrame_ || (!pcmHeld_ && frame < pcmStartFrame_ + pcmFrames_)) Restart(frame);
+  while (frame >= pcmStartFrame_ + pcmFrames_) {
     if (!DecodeNext()) return false;
   }
-  return frame >= pcmStart_;
+  return frame >= pcmStartFrame_;
 }
 
 void LMp3Stream::Read(int32_t* frames, int32_t frameCount) {
   if (frameCount <= 0) return;
   const auto channels = static_cast<size_t>(Channels());
-  int64_t p = position_;
-  position_ += frameCount;
+  int64_t p = positionFrames_;
+  positionFrames_ += frameCount;
   int32_t* out = frames;
   int64_t left = frameCount;
   while (left > 0) {
     // Where the audio ends for now: an estimated length grows while frames keep coming.
-    const int64_t end = decoder_ == nullptr ? 0 : (lengthExact_ || ended_) ? length_ : kMaxLength;
+    const int64_t end = decoder_ == nullptr ? 0 : (lengthExact_ || ended_) ? lengthFrames_ : kMaxLength;
     int64_t n = left;
-    if (p >= 0 && p < end && p == pcmStart_ + pcmFrames_ && left >= samplesPerFrame_ &&
+    if (p >= 0 && p < end && p == pcmStartFrame_ + pcmFrames_ && left >= samplesPerFrame_ &&
         end - p >= samplesPerFrame_ && DecodeNext(out)) {
       n = samplesPerFrame_;  // a whole frame, decoded straight into the caller's buffer
     } else if (p >= 0 && p < end) {
@@ -262,8 +260,8 @@ void LMp3Stream::Read(int32_t* frames, int32_t frameCount) {
         std::fill_n(out, static_cast<size_t>(left) * channels, 0);  // decoding ended before p
         return;
       }
-      n = std::min({left, pcmStart_ + pcmFrames_ - p, end - p});
-      const int32_t* source = pcm_.data() + static_cast<size_t>(p - pcmStart_) * channels;
+      n = std::min({left, pcmStartFrame_ + pcmFrames_ - p, end - p});
+      const int32_t* source = pcm_.data() + static_cast<size_t>(p - pcmStartFrame_) * channels;
       std::copy_n(source, static_cast<size_t>(n) * channels, out);
     } else {
       if (p < 0) n = std::min(left, -p);
@@ -276,9 +274,9 @@ void LMp3Stream::Read(int32_t* frames, int32_t frameCount) {
 }
 
 int32_t LMp3Stream::Position() const {
-  return static_cast<int32_t>(std::clamp<int64_t>(position_, std::numeric_limits<int32_t>::min(), kMaxLength));
+  return static_cast<int32_t>(std::clamp<int64_t>(positionFrames_, std::numeric_limits<int32_t>::min(), kMaxLength));
 }
 
-int32_t LMp3Stream::Length() const { return static_cast<int32_t>(std::clamp<int64_t>(length_, 0, kMaxLength)); }
+int32_t LMp3Stream::Length() const { return static_cast<int32_t>(std::clamp<int64_t>(lengthFrames_, 0, kMaxLength)); }
 
 }  // namespace klangor

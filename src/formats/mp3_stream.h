@@ -67,22 +67,21 @@ class LMp3Stream final : public LSoundStream {
   std::unique_ptr<LMp3Decoder> decoder_;
   LMp3Header first_;
   int64_t fileBytes_ = 0;
-  int64_t budgetBytes_ = 0;      // the file less a trailing 128-byte tag
-  int64_t audioStart_ = 0;       // offset of the first audio frame
+  int64_t budgetBytes_ = 0;     // the file less a trailing 128-byte tag
+  int64_t audioStartByte_ = 0;  // offset of the first audio frame
   double bytesPerFrame_ = 1.0;
   int samplesPerFrame_ = 1152;
-  int64_t length_ = 0;
+  int64_t lengthFrames_ = 0;
   bool lengthExact_ = false;
 
-  int64_t position_ = 0;         // the caller's frame position
-  std::vector<int32_t> pcm_;     // the last decoded frame, interleaved
-  int64_t pcmStart_ = 0;         // frame position of pcm_'s first frame
-  int64_t pcmFrames_ = 0;        // frames of the last decoded frame
-  bool pcmHeld_ = true;          // pcm_ holds them (not so when decoded into a caller's buffer)
-  int64_t nextOffset_ = 0;       // where the next frame is looked for
-  bool resync_ = false;          // the next frame is looked for at a guessed offset
+  int64_t positionFrames_ = 0;  // the caller's position
+  std::vector<int32_t> pcm_;    // the last decoded frame, interleaved
+  int64_t pcmStartFrame_ = 0;   // the position of its first sample frame
+  int64_t pcmFrames_ = 0;       // its sample frames
+  bool pcmHeld_ = true;         // pcm_ holds them (not so when decoded into a caller's buffer)
+  int64_t nextByte_ = 0;        // where the next frame is looked for
+  bool resync_ = false;         // nextByte_ is a guess (after a seek)
   bool ended_ = false;
-  std::vector<uint8_t> frame_;   // one frame's bytes for the decoder
 };
 
 }  // namespace klangor

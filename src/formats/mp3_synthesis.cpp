@@ -117,7 +117,8 @@ void LMp3Synthesis::Run(const LMp3SubbandSamples& in, int32_t* pcm) {
       }
       alignas(16) float sum[32];
       for (int j = 0; j < 32; j += 4) {
-        LFloat4 acc = LoadFloat4(window + j) * LoadFloat4(even[0] + j) + LoadFloat4(window + 32 + j) * LoadFloat4(odd[0] + j);
+        LFloat4 acc = LoadFloat4(window + j) * LoadFloat4(even[0] + j) +
+                      LoadFloat4(window + 32 + j) * LoadFloat4(odd[0] + j);
         for (int i = 1; i < 8; ++i) {
           acc += LoadFloat4(window + 64 * i + j) * LoadFloat4(even[i] + j) +
                  LoadFloat4(window + 64 * i + 32 + j) * LoadFloat4(odd[i] + j);

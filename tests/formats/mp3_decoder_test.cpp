@@ -234,7 +234,9 @@ TEST(Mp3SynthesisTest, FilterBankFollowsTheFlowChart) {
       std::copy_backward(fifo.begin(), fifo.end() - 64, fifo.end());
       for (int i = 0; i < 64; ++i) {
         fifo[static_cast<size_t>(i)] = 0;
-        for (int k = 0; k < 32; ++k) fifo[static_cast<size_t>(i)] += std::cos((16 + i) * (2 * k + 1) * M_PI / 64) * in[slot][k];
+        for (int k = 0; k < 32; ++k) {
+          fifo[static_cast<size_t>(i)] += std::cos((16 + i) * (2 * k + 1) * M_PI / 64) * in[slot][k];
+        }
       }
       for (int j = 0; j < 32; ++j) {
         double sum = 0;
@@ -247,6 +249,9 @@ TEST(Mp3SynthesisTest, FilterBankFollowsTheFlowChart) {
     }
   }
 }
+
+// The coefficients of the alias reduction butterflies as the standard prints them.
+constexpr double kAliasCoefficients[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
 
 // The hybrid synthesis against the standard's formulas in double precision: alias reduction,
 // x[i] = sum X[k] cos(pi / 2n (2i + 1 + n/2)(2k + 1)) with the block type's window, three
@@ -281,7 +286,7 @@ TEST(Mp3HybridTest, FollowsTheStandardForEveryBlockType) {
         for (int i = 0; i < 8; ++i) {
           const double a = in[static_cast<size_t>(sb * 18 - 1 - i)];
           const double b = in[static_cast<size_t>(sb * 18 + i)];
-          const double cc = std::vector<double>{-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037}[static_cast<size_t>(i)];
+          const double cc = kAliasCoefficients[i];
           const double cs = 1 / std::sqrt(1 + cc * cc);
           const double ca = cc / std::sqrt(1 + cc * cc);
           in[static_cast<size_t>(sb * 18 - 1 - i)] = a * cs - b * ca;
@@ -294,14 +299,18 @@ TEST(Mp3HybridTest, FollowsTheStandardForEveryBlockType) {
           const int type = c.type == LMp3BlockType::kShort ? 0 : static_cast<int>(c.type);
           for (int i = 0; i < 36; ++i) {
             double x = 0;
-            for (int k = 0; k < 18; ++k) x += in[static_cast<size_t>(sb * 18 + k)] * std::cos(M_PI / 72 * (2 * i + 1 + 18) * (2 * k + 1));
+            for (int k = 0; k < 18; ++k) {
+              x += in[static_cast<size_t>(sb * 18 + k)] * std::cos(M_PI / 72 * (2 * i + 1 + 18) * (2 * k + 1));
+            }
             z[i] = x * t.longWindows[type][i];
           }
         } else {
           for (int w = 0; w < 3; ++w) {
             for (int i = 0; i < 12; ++i) {
               double x = 0;
-              for (int k = 0; k < 6; ++k) x += in[static_cast<size_t>(sb * 18 + w * 6 + k)] * std::cos(M_PI / 24 * (2 * i + 1 + 6) * (2 * k + 1));
+              for (int k = 0; k < 6; ++k) {
+                x += in[static_cast<size_t>(sb * 18 + w * 6 + k)] * std::cos(M_PI / 24 * (2 * i + 1 + 6) * (2 * k + 1));
+              }
               z[6 + 6 * w + i] += x * std::sin(M_PI / 12 * (i + 0.5));
             }
           }
@@ -336,6 +345,49 @@ TEST(Mp3HybridTest, ReorderingPlacesEveryShortLine) {
         }
       }
     }
+  }
+}
+
+// Requantisation of a mixed block: the long part (8 long bands, 36 lines at 44100 Hz) with the
+// long scale factors and pre-emphasis, then short bands 3 to 12 window by window with their
+// subblock gains; 2^((global_gain - 210) / 4) over it all.
+TEST(Mp3RequantizeTest, MixedBlocksUseLongThenShortFactors) {
+  const LMp3Bands& bands = Mp3Bands(0);
+  LMp3GranuleInfo info;
+  info.blockType = LMp3BlockType::kShort;
+  info.mixed = true;
+  info.globalGain = 214;
+  info.preflag = true;
+  info.subblockGain[0] = 0;
+  info.subblockGain[1] = 1;
+  info.subblockGain[2] = 3;
+  LMp3ScaleFactors factors;
+  for (int b = 0; b < 8; ++b) factors.longBands[b] = static_cast<uint8_t>(b);
+  for (int b = 3; b < 12; ++b) {
+    for (int w = 0; w < 3; ++w) factors.shortBands[b][w] = static_cast<uint8_t>(b + w);
+  }
+  for (bool scale : {false, true}) {
+    info.scalefacScale = scale;
+    const double multiplier = scale ? 1.0 : 0.5;
+    float xr[576];
+    std::fill(std::begin(xr), std::end(xr), -1.0f);
+    RequantizeMp3(576, info, factors, bands, true, xr);
+    int line = 0;
+    for (int b = 0; b < 8; ++b) {
+      for (; line < bands.longStart[b + 1]; ++line) {
+        EXPECT_FLOAT_EQ(xr[line], -std::pow(2.0, 1.0 - multiplier * (b + kMp3Pretab[b]))) << line;
+      }
+    }
+    EXPECT_EQ(line, 36);
+    for (int b = 3; b < 13; ++b) {
+      const int width = bands.shortStart[b + 1] - bands.shortStart[b];
+      for (int w = 0; w < 3; ++w) {
+        const int factor = b < 12 ? b + w : 0;
+        const double gain = std::pow(2.0, 1.0 - 2.0 * info.subblockGain[w] - multiplier * factor);
+        for (int i = 0; i < width; ++i, ++line) EXPECT_FLOAT_EQ(xr[line], -gain) << line;
+      }
+    }
+    EXPECT_EQ(line, 576);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "formats/format_table.h"

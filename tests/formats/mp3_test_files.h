@@ -49,7 +49,8 @@ inline std::vector<int16_t> MakeSignal(LSignal signal, int rate, int channels, d
         const double since = std::fmod(t, 0.25);
         v = 0.2 * std::sin(2 * M_PI * 220 * t) + 0.7 * std::exp(-since * 60) * noise();
       }
-      samples[static_cast<size_t>(i * channels + c)] = static_cast<int16_t>(std::lround(std::clamp(v, -1.0, 1.0) * 30000));
+      const double clipped = std::clamp(v, -1.0, 1.0);
+      samples[static_cast<size_t>(i * channels + c)] = static_cast<int16_t>(std::lround(clipped * 30000));
     }
   }
   return samples;

@@ -1,0 +1,258 @@
+#include "effects/fft.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+namespace klangor {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586476925286766559;
+
+bool IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+// The butterflies of one group p for every column q < s (contiguous in q): inputs a, b, c, d
+// at offsets 0, 1, 2, 3 quarters, outputs 0..3 at offsets 0, s, 2s, 3s.
+inline void Radix4Columns(size_t s, const float* __restrict w, const float* __restrict ar, const float* __restrict ai,
+                          const float* __restrict br, const float* __restrict bi, const float* __restrict cr,
+                          const float* __restrict ci, const float* __restrict dr, const float* __restrict di,
+                          float* __restrict y0r, float* __restrict y0i, float* __restrict y1r, float* __restrict y1i,
+                          float* __restrict y2r, float* __restrict y2i, float* __restrict y3r, float* __restrict y3i) {
+  const float t1r = w[0], t1i = w[1], t2r = w[2], t2i = w[3], t3r = w[4], t3i = w[5];
+  for (size_t q = 0; q < s; ++q) {
+    const float apcR = ar[q] + cr[q], apcI = ai[q] + ci[q];
+    const float amcR = ar[q] - cr[q], amcI = ai[q] - ci[q];
+    const float bpdR = br[q] + dr[q], bpdI = bi[q] + di[q];
+    const float jbmdR = di[q] - bi[q], jbmdI = br[q] - dr[q];
+    y0r[q] = apcR + bpdR;
+    y0i[q] = apcI + bpdI;
+    const float r1 = amcR - jbmdR, i1 = amcI - jbmdI;
+    y1r[q] = t1r * r1 - t1i * i1;
+    y1i[q] = t1r * i1 + t1i * r1;
+    const float r2 = apcR - bpdR, i2 = apcI - bpdI;
+    y2r[q] = t2r * r2 - t2i * i2;
+    y2i[q] = t2r * i2 + t2i * r2;
+    const float r3 = amcR + jbmdR, i3 = amcI + jbmdI;
+    y3r[q] = t3r * r3 - t3i * i3;
+    y3i[q] = t3r * i3 + t3i * r3;
+  }
+}
+
+// One radix-4 step over `count` butterfly groups of stride `stride`:
+//   y[q + s(4p + k)] = w^(kp) x (the k-th output of the 4-point DFT of x[q + s(p + m n/4)]).
+// Twiddles of the step: six arrays of length/4 (w1 re, w1 im, w2 re, w2 im, w3 re, w3 im).
+void Radix4Stage(int length, int stride, const float* __restrict twiddles, const float* __restrict xr,
+                 const float* __restrict xi, float* __restrict yr, float* __restrict yi) {
+  const int quarter = length / 4;
+  const size_t s = static_cast<size_t>(stride);
+  const size_t offset1 = s * quarter;
+  const size_t offset2 = 2 * offset1;
+  const size_t offset3 = 3 * offset1;
+  const float* __restrict w1r = twiddles;
+  const float* __restrict w1i = twiddles + quarter;
+  const float* __restrict w2r = twiddles + 2 * static_cast<size_t>(quarter);
+  const float* __restrict w2i = twiddles + 3 * static_cast<size_t>(quarter);
+  const float* __restrict w3r = twiddles + 4 * static_cast<size_t>(quarter);
+  const float* __restrict w3i = twiddles + 5 * static_cast<size_t>(quarter);
+  if (stride == 1) {
+    for (int p = 0; p < quarter; ++p) {
+      const float ar = xr[p], ai = xi[p];
+      const float br = xr[p + offset1], bi = xi[p + offset1];
+      const float cr = xr[p + offset2], ci = xi[p + offset2];
+      const float dr = xr[p + offset3], di = xi[p + offset3];
+      const float apcR = ar + cr, apcI = ai + ci;
+      const float amcR = ar - cr, amcI = ai - ci;
+      const float bpdR = br + dr, bpdI = bi + di;
+      const float jbmdR = di - bi, jbmdI = br - dr;  // i (b - d)
+      const size_t out = 4 * static_cast<size_t>(p);
+      yr[out] = apcR + bpdR;
+      yi[out] = apcI + bpdI;
+      const float r1 = amcR - jbmdR, i1 = amcI - jbmdI;
+      yr[out + 1] = w1r[p] * r1 - w1i[p] * i1;
+      yi[out + 1] = w1r[p] * i1 + w1i[p] * r1;
+      const float r2 = apcR - bpdR, i2 = apcI - bpdI;
+      yr[out + 2] = w2r[p] * r2 - w2i[p] * i2;
+      yi[out + 2] = w2r[p] * i2 + w2i[p] * r2;
+      const float r3 = amcR + jbmdR, i3 = amcI + jbmdI;
+      yr[out + 3] = w3r[p] * r3 - w3i[p] * i3;
+      yi[out + 3] = w3r[p] * i3 + w3i[p] * r3;
+    }
+    return;
+  }
+  for (int p = 0; p < quarter; ++p) {
+    const float twiddle[6] = {w1r[p], w1i[p], w2r[p], w2i[p], w3r[p], w3i[p]};
+    const float* ar = xr + s * p;
+    const float* ai = xi + s * p;
+    float* outR = yr + s * (4 * static_cast<size_t>(p));
+    float* outI = yi + s * (4 * static_cast<size_t>(p));
+    Radix4Columns(s, twiddle, ar, ai, ar + offset1, ai + offset1, ar + offset2, ai + offset2, ar + offset3,
+                  ai + offset3, outR, outI, outR + s, outI + s, outR + 2 * s, outI + 2 * s, outR + 3 * s,
+                  outI + 3 * s);
+  }
+}
+
+// The last step of an odd power of two: length 2, no twiddles.
+void Radix2Stage(int stride, const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
+                 float* __restrict yi) {
+  const size_t s = static_cast<size_t>(stride);
+  for (size_t q = 0; q < s; ++q) {
+    const float ar = xr[q], ai = xi[q], br = xr[q + s], bi = xi[q + s];
+    yr[q] = ar + br;
+    yi[q] = ai + bi;
+    yr[q + s] = ar - br;
+    yi[q + s] = ai - bi;
+  }
+}
+
+}  // namespace
+
+LFft::LPlan LFft::MakePlan(int size) {
+  LPlan plan;
+  plan.size = size;
+  for (int length = size; length > 1;) {
+    if (length >= 4) {
+      plan.stageRadix.push_back(4);
+      const int quarter = length / 4;
+      for (int k = 1; k <= 3; ++k) {
+        for (int p = 0; p < quarter; ++p) plan.twiddles.push_back(static_cast<float>(std::cos(-kTwoPi * k * p / length)));
+        for (int p = 0; p < quarter; ++p) plan.twiddles.push_back(static_cast<float>(std::sin(-kTwoPi * k * p / length)));
+      }
+      length /= 4;
+    } else {
+      plan.stageRadix.push_back(2);
+      length /= 2;
+    }
+  }
+  return plan;
+}
+
+void LFft::Run(const LPlan& plan, float* re, float* im, float* scratchRe, float* scratchIm) {
+  float* xr = re;
+  float* xi = im;
+  float* yr = scratchRe;
+  float* yi = scratchIm;
+  int length = plan.size;
+  int stride = 1;
+  const float* twiddles = plan.twiddles.data();
+  for (int radix : plan.stageRadix) {
+    if (radix == 4) {
+      Radix4Stage(length, stride, twiddles, xr, xi, yr, yi);
+      twiddles += 6 * static_cast<size_t>(length / 4);
+      length /= 4;
+      stride *= 4;
+    } else {
+      Radix2Stage(stride, xr, xi, yr, yi);
+      length /= 2;
+      stride *= 2;
+    }
+    std::swap(xr, yr);
+    std::swap(xi, yi);
+  }
+  if (xr != re) {
+    std::copy(xr, xr + plan.size, re);
+    std::copy(xi, xi + plan.size, im);
+  }
+}
+
+LFft::LFft(int size) : size_(IsPowerOfTwo(size) && size >= 4 && size <= (1 << 24) ? size : 4), half_(size_ / 2) {
+  full_ = MakePlan(size_);
+  halfPlan_ = MakePlan(half_);
+  realTwiddleRe_.resize(static_cast<size_t>(half_) + 1);
+  realTwiddleIm_.resize(static_cast<size_t>(half_) + 1);
+  for (int k = 0; k <= half_; ++k) {
+    const double angle = -kTwoPi * k / size_;
+    realTwiddleRe_[k] = static_cast<float>(std::cos(angle));
+    realTwiddleIm_[k] = static_cast<float>(std::sin(angle));
+  }
+  scratchRe_.resize(static_cast<size_t>(size_));
+  scratchIm_.resize(static_cast<size_t>(size_));
+  workRe_.resize(static_cast<size_t>(half_));
+  workIm_.resize(static_cast<size_t>(half_));
+}
+
+void LFft::Forward(float* re, float* im) { Run(full_, re, im, scratchRe_.data(), scratchIm_.data()); }
+
+// The inverse is the forward transform with real and imaginary parts exchanged.
+void LFft::Inverse(float* re, float* im) { Run(full_, im, re, scratchIm_.data(), scratchRe_.data()); }
+
+namespace {
+
+void Deinterleave(int half, const float* __restrict in, float* __restrict even, float* __restrict odd) {
+  for (int n = 0; n < half; ++n) {
+    even[n] = in[2 * static_cast<size_t>(n)];
+    odd[n] = in[2 * static_cast<size_t>(n) + 1];
+  }
+}
+
+void Interleave(int half, const float* __restrict even, const float* __restrict odd, float* __restrict out) {
+  for (int n = 0; n < half; ++n) {
+    out[2 * static_cast<size_t>(n)] = even[n];
+    out[2 * static_cast<size_t>(n) + 1] = odd[n];
+  }
+}
+
+// X[k] = E[k] + W^k O[k], E = (Z[k] + conj Z[M-k]) / 2, O = -i (Z[k] - conj Z[M-k]) / 2, for
+// 0 < k < M.
+void SplitSpectrum(int half, const float* __restrict zr, const float* __restrict zi, const float* __restrict wr,
+                   const float* __restrict wi, float* __restrict re, float* __restrict im) {
+  for (int k = 1; k < half; ++k) {
+    const float ar = zr[k], ai = zi[k];
+    const float cr = zr[half - k], ci = -zi[half - k];
+    const float er = 0.5f * (ar + cr), ei = 0.5f * (ai + ci);
+    const float oR = 0.5f * (ai - ci), oI = -0.5f * (ar - cr);
+    re[k] = er + wr[k] * oR - wi[k] * oI;
+    im[k] = ei + wr[k] * oI + wi[k] * oR;
+  }
+}
+
+// Z[k] = E + i O with E = X[k] + conj X[M-k], O = (X[k] - conj X[M-k]) W^-k, for 0 < k < M:
+// twice the transform of z, so that the unscaled inverse gives size x.
+void JoinSpectrum(int half, const float* __restrict re, const float* __restrict im, const float* __restrict wr,
+                  const float* __restrict wi, float* __restrict zr, float* __restrict zi) {
+  for (int k = 1; k < half; ++k) {
+    const float ar = re[k], ai = im[k];
+    const float cr = re[half - k], ci = -im[half - k];
+    const float er = ar + cr, ei = ai + ci;
+    const float dr = ar - cr, di = ai - ci;
+    const float oR = dr * wr[k] + di * wi[k], oI = di * wr[k] - dr * wi[k];
+    zr[k] = er - oI;
+    zi[k] = ei + oR;
+  }
+}
+
+}  // namespace
+
+void LFft::RealForward(const float* in, float* re, float* im) {
+  const int half = half_;
+  float* zr = workRe_.data();
+  float* zi = workIm_.data();
+  Deinterleave(half, in, zr, zi);
+  Run(halfPlan_, zr, zi, scratchRe_.data(), scratchIm_.data());
+  re[0] = zr[0] + zi[0];
+  im[0] = 0.0f;
+  re[half] = zr[0] - zi[0];
+  im[half] = 0.0f;
+  SplitSpectrum(half, zr, zi, realTwiddleRe_.data(), realTwiddleIm_.data(), re, im);
+}
+
+void LFft::RealInverse(const float* re, const float* im, float* out) {
+  const int half = half_;
+  float* zr = workRe_.data();
+  float* zi = workIm_.data();
+  zr[0] = re[0] + re[half];
+  zi[0] = re[0] - re[half];
+  JoinSpectrum(half, re, im, realTwiddleRe_.data(), realTwiddleIm_.data(), zr, zi);
+  Run(halfPlan_, zi, zr, scratchIm_.data(), scratchRe_.data());
+  Interleave(half, zr, zi, out);
+}
+
+int TransformSizeFor(int32_t x) {
+  const int32_t n = x - x / 4;
+  int size = 8;
+  while (size < n && size < (1 << 24)) size *= 2;
+  return size;
+}
+
+}  // namespace klangor

@@ -1,0 +1,355 @@
+#include "effects/phase_vocoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+namespace klangor {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kTwoPi = 2.0 * kPi;
+constexpr int kMaxSize = 16384;  // rates above 650 kHz share this size
+constexpr double kMaxSpeed = 8.0;
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+  int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
+
+// Adding and subtracting 1.5 x 2^23 rounds a float to the nearest integer (for |x| < 2^22).
+constexpr float kRoundMagic = 12582912.0f;
+
+// An angle brought into -pi..pi by whole turns (for angles within a few thousand turns).
+inline float WrapAngle(float x) {
+  constexpr float kTurn = 6.28318531f;
+  const float turns = (x * (1.0f / kTurn) + kRoundMagic) - kRoundMagic;
+  return x - turns * kTurn;
+}
+
+// atan2 in single precision (error about 1e-7): the angle of the smaller over the larger
+// coordinate, reduced below tan(pi/8) around pi/4, then put into its octant.
+inline float FastAtan2(float y, float x) {
+  const float ax = std::fabs(x);
+  const float ay = std::fabs(y);
+  const float big = std::max(ax, ay);
+  const float small = std::min(ax, ay);
+  float a = small / std::max(big, 1e-30f);
+  const bool reduce = a > 0.41421356f;
+  const float offset = reduce ? 0.78539816f : 0.0f;
+  const float reduced = (a - 1.0f) / (a + 1.0f);
+  a = reduce ? reduced : a;
+  const float z = a * a;
+  float r = (((8.05374449538e-2f * z - 1.38776856032e-1f) * z + 1.99777106478e-1f) * z - 3.33329491539e-1f) * z * a +
+            a + offset;
+  r = ay > ax ? 1.57079633f - r : r;
+  r = x < 0.0f ? 3.14159265f - r : r;
+  return y < 0.0f ? -r : r;
+}
+
+// sin and cos of t within [-pi, pi]: reflected into [-pi/2, pi/2] and then by their series
+// (error below 4e-7).
+inline void FastSinCos(float t, float* sine, float* cosine) {
+  const bool high = t > 1.57079633f;
+  const bool low = t < -1.57079633f;
+  const float y = high ? 3.14159265f - t : (low ? -3.14159265f - t : t);
+  const float sign = (high || low) ? -1.0f : 1.0f;
+  const float z = y * y;
+  *sine = y * (1.0f + z * (-1.6666667e-1f + z * (8.3333333e-3f + z * (-1.9841270e-4f + z * (2.7557319e-6f + z * -2.5052108e-8f)))));
+  *cosine = sign * (1.0f + z * (-0.5f + z * (4.1666667e-2f + z * (-1.3888889e-3f + z * (2.4801587e-5f + z * (-2.7557319e-7f + z * 2.0876757e-9f))))));
+}
+
+// Per bin k: the magnitude, the measured phase, and the running phase's change over the hop,
+// wrap(phi - k wa - P(k)); P(k) becomes phi - k wa reduced to one turn.
+void MeasureBins(int bins, uint32_t analysisTurn, uint32_t mask, float binAngle, const float* __restrict re,
+                 const float* __restrict im, float* __restrict magnitude, float* __restrict measured,
+                 float* __restrict phase, float* __restrict change) {
+  for (int k = 0; k < bins; ++k) {
+    const float x = re[k];
+    const float y = im[k];
+    magnitude[k] = std::sqrt(x * x + y * y);
+    const float angle = FastAtan2(y, x);
+    measured[k] = angle;
+    const auto turn = static_cast<int32_t>((static_cast<uint32_t>(k) * analysisTurn) & mask);
+    const float deviation = angle - static_cast<float>(turn) * binAngle;  // within -3 pi .. pi
+    change[k] = WrapAngle(deviation - phase[k]);
+    phase[k] = WrapAngle(deviation);
+  }
+}
+
+// The bins rebuilt from their magnitudes at the output phases (left reduced to one turn).
+void RebuildBins(int bins, const float* __restrict magnitude, float* __restrict output, float* __restrict re,
+                 float* __restrict im) {
+  for (int k = 0; k < bins; ++k) {
+    const float reduced = WrapAngle(output[k]);
+    output[k] = reduced;
+    float sine;
+    float cosine;
+    FastSinCos(reduced, &sine, &cosine);
+    re[k] = magnitude[k] * cosine;
+    im[k] = magnitude[k] * sine;
+  }
+}
+
+}  // namespace
+
+int PhaseVocoderSize(int32_t sampleRate) { return std::min(TransformSizeFor(sampleRate / 32), kMaxSize); }
+
+LPhaseVocoderStream::LPhaseVocoderStream(LRef<LSoundStream> input, double speed)
+    : LSoundFilter(std::move(input)),
+      channels_(Channels()),
+      size_(PhaseVocoderSize(SampleRate())),
+      synthesisHop_(size_ / 8),
+      fft_(size_) {
+  if (!(speed > 0.0)) speed = 1e-6;
+  speed = std::min(speed, kMaxSpeed);
+  const double hop = synthesisHop_ * speed;
+  hopWhole_ = static_cast<int32_t>(std::trunc(hop));
+  hopMillionths_ = static_cast<int32_t>(std::llround((hop - hopWhole_) * 1000000.0));
+  if (hopMillionths_ == 1000000) {
+    ++hopWhole_;
+    hopMillionths_ = 0;
+  }
+  if (hopWhole_ == 0 && hopMillionths_ == 0) hopMillionths_ = 1;
+  const double analysisHop = hopWhole_ + hopMillionths_ * 0.000001;
+  ratio_ = synthesisHop_ / analysisHop;
+  // Frame n ends at input A(n) and output S(n) = n x hop; their centres meet at the right
+  // times when A(0) = N/2 (1 - 1/h).
+  startOffset_ = static_cast<int64_t>(std::llround(size_ / 2.0 * (1.0 - 1.0 / ratio_)));
+
+  const int64_t fullScale = FullScale();
+  SetFullScale(static_cast<int32_t>(std::max<int64_t>(fullScale, std::min<int64_t>(2 * fullScale, 2097152))));
+
+  const size_t n = static_cast<size_t>(size_);
+  std::vector<double> hamming(n);
+  for (size_t i = 0; i < n; ++i) hamming[i] = 0.54 - 0.46 * std::cos(kTwoPi * static_cast<double>(i) / size_);
+  const double scale = 1.0 / std::sqrt(std::max(0.2, speed));
+  window_.resize(n);
+  for (size_t i = 0; i < n; ++i) window_[i] = static_cast<float>(hamming[i] * scale);
+  synthesis_.resize(n);
+  for (size_t i = 0; i < n; ++i) {
+    double overlap = 0.0;
+    for (size_t j = i % static_cast<size_t>(synthesisHop_); j < n; j += static_cast<size_t>(synthesisHop_)) {
+      overlap += hamming[j] * hamming[j];
+    }
+    synthesis_[i] = static_cast<float>(hamming[i] / overlap / size_);
+  }
+
+  phase_.assign(static_cast<size_t>(channels_) * (n / 2), 0.0f);
+  output_.assign(static_cast<size_t>(channels_) * (n / 2), 0.0f);
+  magnitude_.resize(n / 2);
+  measured_.resize(n / 2);
+  change_.resize(n / 2);
+  overlap_.assign(static_cast<size_t>(channels_) * n, 0.0f);
+  frame_.resize(n);
+  re_.resize(n / 2 + 1);
+  im_.resize(n / 2 + 1);
+  back_.resize(n);
+  inputCapacity_ = static_cast<int32_t>(std::clamp<int64_t>(int64_t{SampleRate()} * 5, 4 * int64_t{size_}, 1 << 22));
+  input_.resize(static_cast<size_t>(inputCapacity_) * channels_);
+  ready_.resize(static_cast<size_t>(synthesisHop_) * channels_);
+
+  const int64_t inputAt = Input().Position();
+  position_ = static_cast<int64_t>(std::ceil(static_cast<double>(inputAt) * ratio_));
+}
+
+int32_t LPhaseVocoderStream::Length() const {
+  const double length = std::ceil(static_cast<double>(std::max(Input().Length(), 0)) * ratio_);
+  return static_cast<int32_t>(std::min(length, static_cast<double>(std::numeric_limits<int32_t>::max())));
+}
+
+void LPhaseVocoderStream::Seek(int32_t frame) {
+  position_ = frame;
+  pending_ = true;
+}
+
+int64_t LPhaseVocoderStream::AnalysisEnd(int64_t frameIndex) const {
+  return startOffset_ + frameIndex * hopWhole_ + FloorDiv(frameIndex * hopMillionths_, 1000000);
+}
+
+void LPhaseVocoderStream::Restart(int64_t frame) {
+  // The chunk of output frame f is c = f div hop; the eight frames c + 1 .. c + 8 overlap
+  // it, and after frame c + 8 it is complete.
+  const int64_t chunk = FloorDiv(frame, synthesisHop_);
+  frameIndex_ = chunk + 1;
+  skip_ = frame - chunk * synthesisHop_;
+  position_ = frame;
+  std::fill(phase_.begin(), phase_.end(), 0.0f);
+  firstFrame_ = true;
+  std::fill(overlap_.begin(), overlap_.end(), 0.0f);
+  readyCount_ = 0;
+  readyOffset_ = 0;
+  inputStart_ = AnalysisEnd(frameIndex_) - size_;
+  inputEnd_ = inputStart_;
+  sourcePosition_ = inputStart_;
+  const int64_t target = std::max<int64_t>(inputStart_, 0);
+  if (Input().Position() != target) {
+    Input().Seek(static_cast<int32_t>(std::min<int64_t>(target, std::numeric_limits<int32_t>::max())));
+  }
+  pending_ = false;
+}
+
+void LPhaseVocoderStream::ReadInputUpTo(int64_t end) {
+  if (end - inputStart_ > inputCapacity_) {
+    const int64_t keepFrom = std::max(end - size_, inputStart_);
+    const int64_t kept = std::max<int64_t>(inputEnd_ - keepFrom, 0);
+    std::memmove(input_.data(), input_.data() + static_cast<size_t>(keepFrom - inputStart_) * channels_,
+                 static_cast<size_t>(kept) * channels_ * sizeof(int32_t));
+    inputStart_ = keepFrom;
+    inputEnd_ = keepFrom + kept;
+  }
+  while (inputEnd_ < end) {
+    int32_t* to = input_.data() + static_cast<size_t>(inputEnd_ - inputStart_) * channels_;
+    auto count = static_cast<int32_t>(end - inputEnd_);
+    if (sourcePosition_ < 0) {
+      count = static_cast<int32_t>(std::min<int64_t>(count, -sourcePosition_));
+      std::fill(to, to + static_cast<size_t>(count) * channels_, 0);
+    } else {
+      Input().Read(to, count);
+    }
+    sourcePosition_ += count;
+    inputEnd_ += count;
+  }
+}
+
+void LPhaseVocoderStream::ProcessChannel(int channel, const int32_t* firstFrame) {
+  const int n = size_;
+  const int bins = n / 2;
+  float* frame = frame_.data();
+  const float* window = window_.data();
+  const int c = channels_;
+  for (int i = 0; i < n; ++i) frame[i] = static_cast<float>(firstFrame[static_cast<size_t>(i) * c + channel]) * window[i];
+  fft_.RealForward(frame, re_.data(), im_.data());
+
+  // Magnitudes, measured phases, and the change of each bin's running phase over the hop:
+  // wrap(phi - k wa - P(k)), where k wa = k x 2 pi A / N (reduced exactly in integers) and
+  // wrap(x) is the remainder of x + pi modulo 2 pi, minus pi. Only that change is used, so
+  // P(k) is kept reduced to one turn (which leaves the wrapped change as it is).
+  const auto mask = static_cast<uint32_t>(n - 1);
+  const auto analysisTurn = static_cast<uint32_t>(FloorDiv(analysisEnd_, n) * -n + analysisEnd_);
+  const float binAngle = static_cast<float>(kTwoPi / n);
+  float* phase = phase_.data() + static_cast<size_t>(channel) * bins;
+  float* re = re_.data();
+  float* im = im_.data();
+  float* magnitude = magnitude_.data();
+  float* measured = measured_.data();
+  float* change = change_.data();
+  MeasureBins(bins, analysisTurn, mask, binAngle, re, im, magnitude, measured, phase, change);
+
+  // Output phases. The first frame keeps the measured ones. Afterwards each spectral peak
+  // advances by k x 2 pi hop / N plus h times the change of its running phase (its own
+  // frequency over the synthesis hop), and the bins around it (up to the quietest bin
+  // towards the next peak) keep their measured offsets to it, so that the bins of one
+  // partial stay in step with one another.
+  float* output = output_.data() + static_cast<size_t>(channel) * bins;
+  if (firstFrame_) {
+    for (int k = 0; k < bins; ++k) output[k] = measured[k];
+  } else {
+    const auto hopTurn = static_cast<uint32_t>(synthesisHop_ % n);
+    const auto ratio = static_cast<float>(ratio_);
+    auto advance = [&](int k) {
+      return output[k] + static_cast<float>(static_cast<int32_t>((static_cast<uint32_t>(k) * hopTurn) & mask)) * binAngle + ratio * change[k];
+    };
+    int regionStart = 0;
+    int peak = -1;
+    for (int k = 0; k < bins; ++k) {
+      const float left = k > 0 ? magnitude[k - 1] : 0.0f;
+      const float right = k + 1 < bins ? magnitude[k + 1] : 0.0f;
+      if (!(magnitude[k] > left && magnitude[k] >= right)) continue;
+      if (peak >= 0) {
+        // The region of the previous peak ends at the quietest bin between the two.
+        int quietest = peak + 1;
+        for (int j = peak + 2; j < k; ++j) {
+          if (magnitude[j] < magnitude[quietest]) quietest = j;
+        }
+        const float lead = advance(peak) - measured[peak];
+        for (int j = regionStart; j < quietest; ++j) output[j] = lead + measured[j];
+        regionStart = quietest;
+      }
+      peak = k;
+    }
+    if (peak >= 0) {
+      const float lead = advance(peak) - measured[peak];
+      for (int j = regionStart; j < bins; ++j) output[j] = lead + measured[j];
+    } else {
+      for (int k = 0; k < bins; ++k) output[k] = advance(k);
+    }
+  }
+
+  RebuildBins(bins, magnitude, output, re, im);
+  re[bins] = 0.0f;
+  im[bins] = 0.0f;
+  im[0] = 0.0f;
+  fft_.RealInverse(re, im, back_.data());
+
+  float* overlap = overlap_.data() + static_cast<size_t>(channel) * n;
+  const float* back = back_.data();
+  const float* synthesis = synthesis_.data();
+  for (int i = 0; i < n; ++i) overlap[i] += back[i] * synthesis[i];
+}
+
+void LPhaseVocoderStream::ProcessFrame() {
+  analysisEnd_ = AnalysisEnd(frameIndex_);
+  ReadInputUpTo(analysisEnd_);
+  const int32_t* first = input_.data() + static_cast<size_t>(analysisEnd_ - size_ - inputStart_) * channels_;
+  for (int c = 0; c < channels_; ++c) ProcessChannel(c, first);
+  firstFrame_ = false;
+
+  // The first hop of the overlap is complete: it is output chunk frameIndex - 8.
+  const int hop = synthesisHop_;
+  const int n = size_;
+  const bool keep = frameIndex_ - 8 >= FloorDiv(position_, hop);
+  for (int c = 0; c < channels_; ++c) {
+    float* overlap = overlap_.data() + static_cast<size_t>(c) * n;
+    if (keep) {
+      int32_t* out = ready_.data() + c;
+      const int step = channels_;
+      for (int i = 0; i < hop; ++i) {
+        // Rounded half away from zero and saturated to the 32-bit range.
+        const float v = std::min(std::max(overlap[i], -2147483520.0f), 2147483520.0f);
+        out[static_cast<size_t>(i) * step] = static_cast<int32_t>(v + std::copysign(0.5f, v));
+      }
+    }
+    std::memmove(overlap, overlap + hop, static_cast<size_t>(n - hop) * sizeof(float));
+    std::fill(overlap + (n - hop), overlap + n, 0.0f);
+  }
+  ++frameIndex_;
+  if (keep) {
+    readyCount_ = hop;
+    readyOffset_ = 0;
+  }
+}
+
+void LPhaseVocoderStream::Read(int32_t* frames, int32_t frameCount) {
+  if (frameCount <= 0) return;
+  if (!Usable()) {
+    std::fill(frames, frames + static_cast<size_t>(frameCount) * channels_, 0);
+    position_ += frameCount;
+    return;
+  }
+  if (pending_) Restart(position_);
+  int32_t done = 0;
+  while (done < frameCount) {
+    if (readyOffset_ >= readyCount_) {
+      readyCount_ = 0;
+      ProcessFrame();
+      if (readyCount_ == 0) continue;
+      if (skip_ > 0) {
+        readyOffset_ = static_cast<int32_t>(skip_);
+        skip_ = 0;
+        continue;
+      }
+    }
+    const int32_t piece = std::min(frameCount - done, readyCount_ - readyOffset_);
+    std::memcpy(frames + static_cast<size_t>(done) * channels_, ready_.data() + static_cast<size_t>(readyOffset_) * channels_,
+                static_cast<size_t>(piece) * channels_ * sizeof(int32_t));
+    readyOffset_ += piece;
+    done += piece;
+    position_ += piece;
+  }
+}
+
+}  // namespace klangor

@@ -1,0 +1,91 @@
+#include "effects/rate_commands.h"
+
+#include <algorithm>
+
+#include "app/command_steps.h"
+#include "app/edit_frame.h"
+#include "audio/time_units.h"
+#include "effects/processing_pump.h"
+#include "store/block_writer.h"
+#include "store/segment_stream.h"
+
+namespace klangor {
+namespace {
+
+// The frame at the same time at the new rate, within the new sound.
+int32_t MovedFrame(int32_t frame, int32_t oldRate, int32_t newRate, int32_t newLength) {
+  const int64_t moved = MsToFrames(FramesToMs(frame, oldRate), newRate);
+  return static_cast<int32_t>(std::clamp<int64_t>(moved, 0, newLength));
+}
+
+void RunConversion(LCommandContext& context, LSoundDocument& document, int32_t sampleRate, int channels,
+                   const std::string& undoName) {
+  BeginEdit(context.frame, undoName);
+  const LResult result = context.ui.RunWithProgress(kConvertProgressTitle, [&](LProgress& progress) {
+    return ConvertDocumentFormat(document, sampleRate, channels, progress);
+  });
+  if (result == LResult::kDone) {
+    if (document.sound.Channels() == 1) document.displayMode = 0;
+    FinishEdit(context, undoName, document.selectionStart, 0);
+  }
+  context.frame.RedrawActiveDocument();
+}
+
+}  // namespace
+
+LResult ConvertDocumentFormat(LSoundDocument& document, int32_t sampleRate, int channels, LProgress& progress) {
+  const int32_t oldRate = document.sound.SampleRate();
+  if (oldRate == sampleRate && document.sound.Channels() == channels) return LResult::kDone;
+  if (sampleRate <= 0 || channels < 1 || channels > 255) return LResult::kFailed;
+  LSegmentList result(sampleRate, channels);
+  auto writer = MakeRef<LBlockWriter>(sampleRate, result, channels);
+  LResult outcome = ProcessingPump(kConvertProgressTitle, OpenSegmentStream(document.sound), *writer, progress);
+  writer->Finish();
+  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
+  if (outcome != LResult::kDone) return outcome;
+  result.SetFormat(sampleRate, channels);
+  document.sound = result;
+  const int32_t length = document.Length();
+  for (int32_t* position : {&document.selectionStart, &document.selectionEnd, &document.cursor,
+                            &document.visibleStart, &document.visibleEnd, &document.firstMark, &document.secondMark}) {
+    *position = MovedFrame(*position, oldRate, sampleRate, length);
+  }
+  document.LengthChanged();
+  return LResult::kDone;
+}
+
+int32_t ClampConvertRate(int64_t sampleRate) {
+  return static_cast<int32_t>(std::clamp<int64_t>(sampleRate, kMinConvertRate, kMaxConvertRate));
+}
+
+int ClampConvertChannels(int64_t channels) { return static_cast<int>(std::clamp<int64_t>(channels, 1, 2)); }
+
+std::string LSampleRateDialog::Validate() {
+  return sampleRate < kMinConvertRate || sampleRate > kMaxConvertRate ? kRangeMessage : "";
+}
+
+void SampleRateCommand(LCommandContext& context) {
+  LSoundDocument* document = ActiveDocument(context);
+  if (document == nullptr) return;
+  context.frame.StopPlayback();
+  LSampleRateDialog dialog(document->sound.SampleRate());
+  if (!context.ui.RunDialog(dialog)) return;
+  if (dialog.sampleRate == document->sound.SampleRate()) return;
+  RunConversion(context, *document, dialog.sampleRate, document->sound.Channels(), kConvertRateUndoName);
+}
+
+void ChannelCommand(LCommandContext& context, int channels) {
+  LSoundDocument* document = ActiveDocument(context);
+  if (document == nullptr) return;
+  context.frame.StopPlayback();
+  if (document->sound.Channels() == channels) return;
+  RunConversion(context, *document, document->sound.SampleRate(), channels, kConvertChannelsUndoName);
+}
+
+void AddConvertCommands(LCommandTable& table) {
+  table.Add({kCmdConvertRate, "Samplerate umwandeln", SampleRateCommand});
+  table.Add({kCmdConvertMono, "Mono", [](LCommandContext& context) { ChannelCommand(context, 1); }});
+  table.Add({kCmdConvertStereo, "Stereo", [](LCommandContext& context) { ChannelCommand(context, 2); }});
+}
+
+}  // namespace klangor

@@ -1,0 +1,470 @@
+// Amplify, normalise, the envelope and its file, DC offset correction, reverse, stereo pan and
+// reduce vocals, each against a plain computation of what it is defined to do.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "effects/amplify_normalize.h"
+#include "effects/db_table.h"
+#include "effects/dc_offset.h"
+#include "effects/envelope.h"
+#include "effects/reduce_vocals.h"
+#include "effects/reverse.h"
+#include "effects/stereo_pan.h"
+#include "effects/stream_effect.h"
+#include "platform/paths.h"
+#include "store/segment_stream.h"
+#include "support/test_env.h"
+#include "support/test_streams.h"
+#include "dynamics_test_util.h"
+#include "effect_reference.h"
+
+namespace klangor {
+namespace {
+
+using test::ReferenceQ24;
+
+LRef<LSoundDocument> Document(int32_t rate, int channels, const std::vector<int32_t>& samples) {
+  auto document = MakeRef<LSoundDocument>();
+  document->sound = test::MakeSound(rate, channels, samples);
+  document->SetSelection(0, document->Length(), 0);
+  return document;
+}
+
+std::vector<int32_t> Audio(const LSoundDocument& document) { return test::ReadAll(*OpenSegmentStream(document.sound)); }
+
+std::vector<int32_t> Gains(const LSoundDocument& document) {
+  std::vector<int32_t> gains;
+  for (const LSegment& segment : document.sound.Segments()) gains.push_back(segment.gain);
+  return gains;
+}
+
+// --- Amplify and normalise ---
+
+TEST(AmplifyTest, FourHundredPercentFourTimesSaturatesAtTheCap) {
+  LRef<LSoundDocument> document = Document(44100, 1, std::vector<int32_t>(1000, 1600));
+  document->SetSelection(100, 300, 0);
+  const std::vector<int32_t> expected{67108800, 268435200, 1073740800, 2147483647};
+  for (int32_t gain : expected) {
+    AmplifySelection(*document, 400);
+    EXPECT_EQ(Gains(*document), (std::vector<int32_t>{kUnityGain, gain, kUnityGain}));
+  }
+  EXPECT_EQ(document->Length(), 1000);
+}
+
+TEST(AmplifyTest, HundredPercentAndEmptySelectionsChangeNothing) {
+  LRef<LSoundDocument> document = Document(44100, 1, std::vector<int32_t>(1000, 1600));
+  document->SetSelection(100, 300, 0);
+  AmplifySelection(*document, 100);
+  document->selectionStart = 300;
+  document->selectionEnd = 100;
+  AmplifySelection(*document, 50);
+  document->SetSelection(200, 200, 0);
+  AmplifySelection(*document, 50);
+  EXPECT_EQ(Gains(*document), (std::vector<int32_t>{kUnityGain}));
+}
+
+TEST(NormalizeTest, PeakDecidesThePercentage) {
+  LSilentProgress progress;
+  // Already at full scale: 100 %, nothing happens.
+  std::vector<int32_t> samples(20000, 1000);
+  samples[15000] = 524272;
+  LRef<LSoundDocument> full = Document(44100, 1, samples);
+  ASSERT_EQ(RunNormalize(*full, 100, progress), LResult::kDone);
+  EXPECT_EQ(Gains(*full), (std::vector<int32_t>{kUnityGain}));
+
+  // A quarter of full scale gives 400 %.
+  samples[15000] = 131068;
+  LRef<LSoundDocument> quarter = Document(44100, 1, samples);
+  ASSERT_EQ(RunNormalize(*quarter, 100, progress), LResult::kDone);
+  EXPECT_EQ(Gains(*quarter), (std::vector<int32_t>{kUnityGain / 100 * 400}));
+
+  // The peak is measured as read (segment gains included), negative samples count by their
+  // size, and the selection alone is measured and changed.
+  std::vector<int32_t> stereo(2 * 20000, 500);
+  stereo[2 * 9000 + 1] = -400000;  // in the second piece of 8192 frames
+  stereo[2 * 19000] = 450000;      // outside the selection
+  LRef<LSoundDocument> halved = Document(44100, 2, stereo);
+  halved->sound.ScaleGain(50);
+  halved->SetSelection(10, 18000, 0);
+  ASSERT_EQ(RunNormalize(*halved, 75, progress), LResult::kDone);
+  const int64_t readGain = (kUnityGain / 100 * 50) >> 15;  // segments are read with gain >> 15 (Q9)
+  const int64_t peak = -((readGain * -400000) >> 9);
+  const auto percent = static_cast<int32_t>(75 * 524272 / peak);
+  EXPECT_EQ(Gains(*halved), (std::vector<int32_t>{kUnityGain / 100 * 50, kUnityGain / 100 * 50 / 100 * percent,
+                                                  kUnityGain / 100 * 50}));
+}
+
+TEST(NormalizeTest, SilenceCancelAndEmptySelectionsLeaveTheDocument) {
+  LRef<LSoundDocument> silent = Document(8000, 2, std::vector<int32_t>(2 * 30000, 0));
+  LSilentProgress progress;
+  ASSERT_EQ(RunNormalize(*silent, 100, progress), LResult::kDone);
+  EXPECT_EQ(Gains(*silent), (std::vector<int32_t>{kUnityGain}));
+
+  LRef<LSoundDocument> quiet = Document(8000, 1, std::vector<int32_t>(30000, 50));
+  test::LRecordingProgress cancelled(2);
+  EXPECT_EQ(RunNormalize(*quiet, 100, cancelled), LResult::kCancelled);
+  EXPECT_EQ(Gains(*quiet), (std::vector<int32_t>{kUnityGain}));
+  EXPECT_EQ(cancelled.title, kNormalizeTitle);
+  EXPECT_EQ(cancelled.status, "Bitte warten...");
+
+  quiet->SetSelection(5, 5, 0);
+  test::LRecordingProgress untouched;
+  EXPECT_EQ(RunNormalize(*quiet, 100, untouched), LResult::kDone);
+  EXPECT_EQ(untouched.questions, 0);
+}
+
+// --- Envelope ---
+
+struct LRefPoint {
+  int position;
+  int level;
+};
+
+// The envelope runner as defined: pieces of at most 8192 frames that end at the points.
+std::vector<int32_t> ReferenceEnvelope(const std::vector<int32_t>& in, int channels, const std::vector<LRefPoint>& points) {
+  const int64_t total = static_cast<int64_t>(in.size()) / channels;
+  auto frameOf = [&](int position) { return (total % 255) * position / 255 + (total / 255) * position; };
+  std::vector<int32_t> out(in.size());
+  int64_t gain = points[0].level * 131072LL;
+  size_t next = 1;
+  int64_t targetGain = points[1].level * 131072LL;
+  int64_t targetFrame = frameOf(points[1].position);
+  int64_t done = 0;
+  for (;;) {
+    while (targetFrame <= done) {
+      ++next;
+      if (next < points.size()) {
+        targetGain = points[next].level * 131072LL;
+        targetFrame = frameOf(points[next].position);
+      } else {
+        targetFrame = total;
+        break;
+      }
+    }
+    if (done >= total) break;
+    const int64_t n = std::min<int64_t>(targetFrame - done, 8192);
+    const int64_t step = (targetGain - gain) / (targetFrame - done);
+    for (int64_t i = done; i < done + n; ++i) {
+      for (int c = 0; c < channels; ++c) {
+        const auto at = static_cast<size_t>(i * channels + c);
+        out[at] = ReferenceQ24(in[at], static_cast<int32_t>(gain));
+      }
+      gain += step;
+    }
+    done += n;
+  }
+  return out;
+}
+
+LEnvelope Points(const std::vector<LRefPoint>& points) {
+  LEnvelope envelope;
+  for (const LRefPoint& p : points) envelope.push_back({static_cast<uint8_t>(p.position), static_cast<uint8_t>(p.level)});
+  return envelope;
+}
+
+TEST(EnvelopeTest, FadeInOverFiveHundredTenFrames) {
+  std::vector<int32_t> samples;
+  for (int i = 0; i < 510; ++i) {
+    samples.push_back(300000);
+    samples.push_back(-300000 + i);
+  }
+  LRef<LSoundDocument> document = Document(44100, 2, samples);
+  LSilentProgress progress;
+  ASSERT_EQ(RunEnvelope(*document, FadeInEnvelope(), progress), LResult::kDone);
+  const std::vector<int32_t> out = Audio(*document);
+  // The second point's frame is 510; the step is 32896 per frame.
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[1], 0);
+  EXPECT_EQ(out[2 * 509], ReferenceQ24(300000, 509 * 32896));
+  EXPECT_EQ(out[2 * 509 + 1], ReferenceQ24(-300000 + 509, 509 * 32896));
+  EXPECT_EQ(out, ReferenceEnvelope(samples, 2, {{0, 0}, {255, 128}}));
+}
+
+TEST(EnvelopeTest, RunnerMatchesTheDefinitionOverManyPieces) {
+  const std::vector<std::vector<LRefPoint>> envelopes = {
+      {{0, 128}, {255, 0}},                                         // fade out
+      {{9, 200}, {0, 30}, {40, 255}, {40, 10}, {200, 140}, {255, 77}},  // a second point at position 0
+      {{0, 255}, {128, 0}},                                         // the last point before the end
+  };
+  for (int channels : {1, 2, 3}) {
+    const int32_t length = 30011;
+    const std::vector<int32_t> samples = test::TestSamples(channels, length, 1500000);
+    for (const auto& points : envelopes) {
+      LRef<LSoundDocument> document = Document(22050, channels, samples);
+      LSilentProgress progress;
+      ASSERT_EQ(RunEnvelope(*document, Points(points), progress), LResult::kDone);
+      EXPECT_EQ(Audio(*document), ReferenceEnvelope(samples, channels, points)) << channels << " channels";
+    }
+  }
+  // 64 points, only the selection.
+  std::vector<LRefPoint> many;
+  for (int i = 0; i < 64; ++i) many.push_back({i * 4, (i * 37) % 256});
+  const std::vector<int32_t> samples = test::TestSamples(2, 20000);
+  LRef<LSoundDocument> document = Document(44100, 2, samples);
+  document->SetSelection(3000, 17000, 0);
+  LSilentProgress progress;
+  ASSERT_EQ(RunEnvelope(*document, Points(many), progress), LResult::kDone);
+  const std::vector<int32_t> selected(samples.begin() + 2 * 3000, samples.begin() + 2 * 17000);
+  std::vector<int32_t> expected = samples;
+  const std::vector<int32_t> shaped = ReferenceEnvelope(selected, 2, many);
+  std::copy(shaped.begin(), shaped.end(), expected.begin() + 2 * 3000);
+  EXPECT_EQ(Audio(*document), expected);
+}
+
+TEST(EnvelopeTest, StreamDoesNotDependOnSlicingAndSeeksIntoTheRamp) {
+  const LEnvelope envelope = Points({{0, 10}, {60, 250}, {61, 0}, {255, 128}});
+  const int32_t length = 40000;
+  auto make = [&] { return MakeRef<LEnvelopeStream>(test::TestAudio(44100, 2, length), envelope, length); };
+  auto whole = make();
+  const std::vector<int32_t> expected = test::ReadFrames(*whole, length);
+  EXPECT_EQ(expected, ReferenceEnvelope(test::TestSamples(2, length), 2, {{0, 10}, {60, 250}, {61, 0}, {255, 128}}));
+  auto sliced = make();
+  EXPECT_EQ(test::ReadInSlices(*sliced, length, 7, 9000), expected);
+  for (int32_t at : {0, 1, 9411, 9412, 25000, 39999}) {
+    sliced->Seek(at);
+    EXPECT_EQ(test::ReadInSlices(*sliced, length - at, static_cast<uint32_t>(at), 3000),
+              std::vector<int32_t>(expected.begin() + 2 * at, expected.end()))
+        << "after a seek to " << at;
+  }
+}
+
+TEST(EnvelopeTest, FailsWithFewerThanTwoPointsAndSkipsEmptySelections) {
+  const std::vector<int32_t> samples = test::TestSamples(1, 1000);
+  LRef<LSoundDocument> document = Document(8000, 1, samples);
+  LSilentProgress progress;
+  EXPECT_EQ(RunEnvelope(*document, Points({{0, 0}}), progress), LResult::kFailed);
+  EXPECT_EQ(RunEnvelope(*document, {}, progress), LResult::kFailed);
+  document->SetSelection(400, 400, 0);
+  EXPECT_EQ(RunEnvelope(*document, FadeInEnvelope(), progress), LResult::kDone);
+  document->selectionStart = 500;
+  document->selectionEnd = 100;
+  EXPECT_EQ(RunEnvelope(*document, FadeInEnvelope(), progress), LResult::kDone);
+  EXPECT_EQ(Audio(*document), samples);
+}
+
+TEST(EnvelopeTest, FadeOutAndTrimDeletesWhatFollows) {
+  const std::vector<int32_t> samples = test::TestSamples(2, 5000);
+  LRef<LSoundDocument> document = Document(8000, 2, samples);
+  document->SetSelection(1000, 3000, 0);
+  LSilentProgress progress;
+  ASSERT_EQ(RunFadeOutAndTrim(*document, progress), LResult::kDone);
+  ASSERT_EQ(document->Length(), 3000);
+  std::vector<int32_t> expected(samples.begin(), samples.begin() + 2 * 3000);
+  const std::vector<int32_t> faded = ReferenceEnvelope(
+      std::vector<int32_t>(samples.begin() + 2 * 1000, samples.begin() + 2 * 3000), 2, {{0, 128}, {255, 0}});
+  std::copy(faded.begin(), faded.end(), expected.begin() + 2 * 1000);
+  EXPECT_EQ(Audio(*document), expected);
+}
+
+TEST(EnvelopeFileTest, LoadingRulesRepairWhatTheyCan) {
+  const std::string path = test::TempPath("-envelope.dat");
+  // Missing: the flat envelope, written back.
+  EXPECT_EQ(LoadEnvelopeFile(path), FlatEnvelope());
+  EXPECT_EQ(test::ReadBytes(path), std::string("\x02\x00\x80\xff\x80", 5));
+  // Empty file: the same.
+  test::WriteBytes(path, "");
+  EXPECT_EQ(LoadEnvelopeFile(path), FlatEnvelope());
+  EXPECT_EQ(test::ReadBytes(path).size(), 5u);
+  // Decreasing positions are raised to their predecessor.
+  test::WriteBytes(path, std::string("\x03\x10\x01\x08\x02\xff\x03", 7));
+  EXPECT_EQ(LoadEnvelopeFile(path), (LEnvelope{{16, 1}, {16, 2}, {255, 3}}));
+  // A count of 255 means 64 points; a file cut short keeps the whole points it has.
+  std::string big(1, '\xff');
+  for (int i = 0; i < 100; ++i) big += std::string{static_cast<char>(i), static_cast<char>(200)};
+  test::WriteBytes(path, big);
+  LEnvelope loaded = LoadEnvelopeFile(path);
+  ASSERT_EQ(loaded.size(), 64u);
+  EXPECT_EQ(loaded.back(), (LEnvelopePoint{63, 200}));
+  test::WriteBytes(path, std::string("\x05\x00\x10\x40\x20\x80", 6));
+  EXPECT_EQ(LoadEnvelopeFile(path), (LEnvelope{{0, 16}, {64, 32}}));
+  // One point stays one point (the runner then refuses it).
+  test::WriteBytes(path, std::string("\x01\x00\x10", 3));
+  EXPECT_EQ(LoadEnvelopeFile(path).size(), 1u);
+  // Saving writes the count and the points.
+  ASSERT_TRUE(SaveEnvelopeFile(path, FadeOutEnvelope()));
+  EXPECT_EQ(test::ReadBytes(path), std::string("\x02\x00\x80\xff\x00", 5));
+  EXPECT_EQ(EnvelopeFromBytes(EnvelopeBytes(Points({{1, 2}, {3, 4}, {5, 6}}))), Points({{1, 2}, {3, 4}, {5, 6}}));
+}
+
+TEST(EnvelopeDialogTest, PointsKeepTheirOrderAndCount) {
+  LSegmentList selection;
+  LEnvelopeDialog dialog(FlatEnvelope(), selection);
+  EXPECT_EQ(dialog.Title(), "Dynamik");
+  EXPECT_FALSE(dialog.PreviewEnabled());
+  EXPECT_TRUE(dialog.AddPoint(100, 20));
+  EXPECT_TRUE(dialog.AddPoint(50, 30));
+  EXPECT_EQ(dialog.Envelope(), (LEnvelope{{0, 128}, {50, 30}, {100, 20}, {255, 128}}));
+  dialog.MovePoint(1, 200, 99);  // cannot pass its neighbour at 100
+  EXPECT_EQ(dialog.Envelope()[1], (LEnvelopePoint{100, 99}));
+  EXPECT_TRUE(dialog.RemovePoint(1));
+  EXPECT_TRUE(dialog.RemovePoint(1));
+  EXPECT_FALSE(dialog.RemovePoint(0));
+  for (int i = 0; i < 62; ++i) EXPECT_TRUE(dialog.AddPoint(static_cast<uint8_t>(i), 1));
+  EXPECT_FALSE(dialog.AddPoint(7, 1));
+  EXPECT_EQ(dialog.Envelope().size(), 64u);
+}
+
+// --- DC offset, reverse ---
+
+TEST(DcOffsetTest, ConstantSignalBecomesSilence) {
+  LRef<LSoundDocument> document = Document(44100, 2, std::vector<int32_t>(2 * 20000, -12345));
+  LSilentProgress progress;
+  ASSERT_EQ(RunDcOffset(*document, progress), LResult::kDone);
+  EXPECT_EQ(Audio(*document), std::vector<int32_t>(2 * 20000, 0));
+}
+
+TEST(DcOffsetTest, SubtractsTheTruncatedMeanOfEachChannelOfTheSelection) {
+  for (int channels : {1, 2, 3}) {
+    std::vector<int32_t> samples = test::TestSamples(channels, 30000, 300000);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] += 777 * static_cast<int32_t>(i % channels) - 3001;
+    LRef<LSoundDocument> document = Document(22050, channels, samples);
+    document->SetSelection(2500, 27000, 0);
+    LSilentProgress progress;
+    ASSERT_EQ(RunDcOffset(*document, progress), LResult::kDone);
+    std::vector<int32_t> expected = samples;
+    for (int c = 0; c < channels; ++c) {
+      double sum = 0;
+      for (int32_t f = 2500; f < 27000; ++f) sum += samples[static_cast<size_t>(f) * channels + c];
+      const auto offset = static_cast<int32_t>(std::trunc(sum / (27000 - 2500)));
+      for (int32_t f = 2500; f < 27000; ++f) expected[static_cast<size_t>(f) * channels + c] -= offset;
+    }
+    EXPECT_EQ(Audio(*document), expected) << channels << " channels";
+  }
+}
+
+TEST(DcOffsetTest, CancelInTheSecondPassKeepsTheDocument) {
+  std::vector<int32_t> samples(20000, 5000);
+  LRef<LSoundDocument> document = Document(8000, 1, samples);
+  test::LRecordingProgress progress(4);  // three pieces per pass
+  EXPECT_EQ(RunDcOffset(*document, progress), LResult::kCancelled);
+  EXPECT_EQ(Audio(*document), samples);
+  EXPECT_EQ(progress.title, "DC Offset Correction");
+}
+
+TEST(ReverseTest, FramesRunBackwardsAndChannelsStayPut) {
+  const std::vector<int32_t> samples = test::TestSamples(2, 20000);
+  LRef<LSoundDocument> document = Document(44100, 2, samples);
+  document->SetSelection(100, 19000, 0);
+  test::LRecordingProgress progress;
+  ASSERT_EQ(RunReverse(*document, progress), LResult::kDone);
+  EXPECT_EQ(progress.title, "Reversing Sound");
+  EXPECT_EQ(progress.status, "Please wait...");
+  EXPECT_EQ(progress.questions, 0);  // reverse cannot be cancelled
+  std::vector<int32_t> expected = samples;
+  for (int32_t f = 100; f < 19000; ++f) {
+    const int32_t from = 100 + 19000 - 1 - f;
+    expected[2 * static_cast<size_t>(f)] = samples[2 * static_cast<size_t>(from)];
+    expected[2 * static_cast<size_t>(f) + 1] = samples[2 * static_cast<size_t>(from) + 1];
+  }
+  EXPECT_EQ(Audio(*document), expected);
+}
+
+// --- Stereo pan ---
+
+// The dB byte of a linear gain, computed on its own.
+int DbOf(double linear) {
+  const auto q24 = static_cast<int64_t>(linear * 16777216.0);
+  if (q24 <= 0) return -127;
+  const double db = 20.0 * std::log10(static_cast<double>(q24) / 16777216.0) + (q24 >= 16777216 ? 0.5 : -0.5);
+  return std::clamp(static_cast<int>(db), -127, 127);
+}
+
+int32_t GainOf(int db) {
+  return db <= -127 ? 0 : static_cast<int32_t>(std::llround(std::pow(10.0, db / 20.0) * 16777216.0));
+}
+
+TEST(StereoPanTest, OwnChannelGainsFollowTheConstantPowerLaw) {
+  EXPECT_EQ(StereoPanLists(50).left, (std::array<int, 2>{0, -127}));
+  EXPECT_EQ(StereoPanLists(50).right, (std::array<int, 2>{-127, 0}));
+  EXPECT_EQ(StereoPanLists(0).left[0], 3);
+  EXPECT_EQ(StereoPanLists(0).right[1], -127);
+  EXPECT_EQ(StereoPanLists(100).left[0], -127);
+  EXPECT_EQ(StereoPanLists(100).right[1], 3);
+  // Beyond the slider's range the nearest end applies.
+  EXPECT_EQ(StereoPanLists(150).right, StereoPanLists(100).right);
+  EXPECT_EQ(StereoPanLists(-5).left, StereoPanLists(0).left);
+}
+
+TEST(StereoPanTest, OutputsAreTheOwnChannelsThroughTheDbTable) {
+  const int32_t length = 10000;
+  const std::vector<int32_t> in = test::TestSamples(2, length, 2000000);
+  for (int32_t value : {0, 13, 50, 71, 100}) {
+    const double d = value * 0.01;
+    const int32_t left = GainOf(DbOf(std::sqrt(1 - d) * 1.4142));
+    const int32_t right = GainOf(DbOf(std::sqrt(d) * 1.4142));
+    LRef<LSoundStream> pan = MakeStereoPanTask(value).processor->MakeStream(test::TestAudio(44100, 2, length, 2000000));
+    EXPECT_EQ(pan->Channels(), 2);
+    EXPECT_EQ(pan->FullScale(), 2097152);
+    const std::vector<int32_t> out = test::ReadInSlices(*pan, length, static_cast<uint32_t>(value));
+    for (int32_t f = 0; f < length; ++f) {
+      ASSERT_EQ(out[2 * static_cast<size_t>(f)], ReferenceQ24(in[2 * static_cast<size_t>(f)], left)) << value;
+      ASSERT_EQ(out[2 * static_cast<size_t>(f) + 1], ReferenceQ24(in[2 * static_cast<size_t>(f) + 1], right)) << value;
+    }
+  }
+  // The middle leaves the sound as it was.
+  LRef<LSoundDocument> document = Document(44100, 2, in);
+  LSilentProgress progress;
+  ASSERT_EQ(RunStreamEffect(*document, MakeStereoPanTask(50), progress), LResult::kDone);
+  EXPECT_EQ(Audio(*document), in);
+}
+
+TEST(StereoPanTest, OtherInputCountsMakeTwoChannels) {
+  // A mono input has no right input channel; the third of three counts as silence.
+  LRef<LSoundStream> mono = MakeStereoPanTask(0).processor->MakeStream(test::TestAudio(8000, 1, 100));
+  LRef<LSoundStream> three = MakeStereoPanTask(0).processor->MakeStream(test::TestAudio(8000, 3, 100));
+  const std::vector<int32_t> a = test::ReadFrames(*mono, 100);
+  const std::vector<int32_t> b = test::ReadFrames(*three, 100);
+  for (int32_t f = 0; f < 100; ++f) {
+    EXPECT_EQ(a[2 * static_cast<size_t>(f)], ReferenceQ24(test::TestSample(f, 0, 400000), GainOf(3)));
+    EXPECT_EQ(a[2 * static_cast<size_t>(f) + 1], 0);
+    EXPECT_EQ(b[2 * static_cast<size_t>(f)], a[2 * static_cast<size_t>(f)]);
+    EXPECT_EQ(b[2 * static_cast<size_t>(f) + 1], 0);
+  }
+}
+
+// --- Reduce vocals ---
+
+TEST(ReduceVocalsTest, SelectionBecomesTheDifferenceAndTheRestKeepsItsLeftChannel) {
+  const int32_t length = 30000;
+  const std::vector<int32_t> samples = test::TestSamples(2, length, 200000);
+  LRef<LSoundDocument> document = Document(44100, 2, samples);
+  document->SetSelection(5000, 21000, 0);
+  test::LRecordingProgress progress;
+  ASSERT_EQ(RunReduceVocals(*document, progress), LResult::kDone);
+  EXPECT_EQ(progress.title, "Reduce Vocals");
+  EXPECT_EQ(progress.status, "Please wait...");
+  ASSERT_EQ(document->sound.Channels(), 1);
+  ASSERT_EQ(document->Length(), length);
+  EXPECT_EQ(document->selectionEnd, 21000);
+  const std::vector<int32_t> out = Audio(*document);
+  for (int32_t f = 0; f < length; ++f) {
+    const int32_t left = samples[2 * static_cast<size_t>(f)];
+    const int32_t right = samples[2 * static_cast<size_t>(f) + 1];
+    ASSERT_EQ(out[static_cast<size_t>(f)], f >= 5000 && f < 21000 ? left - right : left) << f;
+  }
+}
+
+TEST(ReduceVocalsTest, OtherChannelCountsPassThroughAndCancelKeepsTheDocument) {
+  const std::vector<int32_t> samples = test::TestSamples(1, 10000, 200000);
+  LRef<LSoundDocument> mono = Document(8000, 1, samples);
+  LSilentProgress progress;
+  ASSERT_EQ(RunReduceVocals(*mono, progress), LResult::kDone);
+  EXPECT_EQ(Audio(*mono), samples);
+
+  const std::vector<int32_t> stereo = test::TestSamples(2, 30000, 200000);
+  LRef<LSoundDocument> document = Document(8000, 2, stereo);
+  test::LRecordingProgress cancel(2);
+  EXPECT_EQ(RunReduceVocals(*document, cancel), LResult::kCancelled);
+  EXPECT_EQ(document->sound.Channels(), 2);
+  EXPECT_EQ(Audio(*document), stereo);
+}
+
+}  // namespace
+}  // namespace klangor
