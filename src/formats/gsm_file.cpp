@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "audio/error_stream.h"
+#include "formats/mono_read_rule.h"
 #include "formats/readable_file.h"
 
 namespace klangor {
@@ -93,20 +94,11 @@ void LGsmStream::Take(int32_t* out, int64_t count) {
 }
 
 void LGsmStream::Read(int32_t* frames, int32_t frameCount) {
-  if (frameCount <= 0) return;
-  const int64_t first = positionSamples_;
-  const int64_t end = first + frameCount;
-  positionSamples_ = end;
-  const int64_t inFirst = std::max<int64_t>(first, 0);
-  const int64_t inEnd = std::min(end, LengthSamples());
-  if (inFirst >= inEnd) {
-    std::fill_n(frames, frameCount, 0);
-    return;
-  }
-  std::fill_n(frames, inFirst - first, 0);
-  if (cursorSample_ != inFirst) MoveTo(inFirst);
-  Take(frames + (inFirst - first), inEnd - inFirst);
-  std::fill(frames + (inEnd - first), frames + frameCount, 0);
+  ReadMonoWithinLength(positionSamples_, LengthSamples(), frames, frameCount,
+                       [this](int64_t first, int64_t samples, int32_t* out) {
+                         if (cursorSample_ != first) MoveTo(first);
+                         Take(out, samples);
+                       });
 }
 
 // --- LGsmSink ---

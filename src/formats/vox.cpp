@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "formats/mono_read_rule.h"
 #include "formats/readable_file.h"
 
 namespace klangor {
@@ -142,20 +143,11 @@ void LVoxStream::Decode(int32_t* out, int64_t count) {
 }
 
 void LVoxStream::Read(int32_t* frames, int32_t frameCount) {
-  if (frameCount <= 0) return;
-  const int64_t first = positionSamples_;
-  const int64_t end = first + frameCount;
-  positionSamples_ = end;
-  const int64_t inFirst = std::max<int64_t>(first, 0);
-  const int64_t inEnd = std::min(end, LengthSamples());
-  if (inFirst >= inEnd) {
-    std::fill_n(frames, frameCount, 0);
-    return;
-  }
-  std::fill_n(frames, inFirst - first, 0);
-  if (decoderSample_ != inFirst) MoveDecoderTo(inFirst);
-  Decode(frames + (inFirst - first), inEnd - inFirst);
-  std::fill(frames + (inEnd - first), frames + frameCount, 0);
+  ReadMonoWithinLength(positionSamples_, LengthSamples(), frames, frameCount,
+                       [this](int64_t first, int64_t samples, int32_t* out) {
+                         if (decoderSample_ != first) MoveDecoderTo(first);
+                         Decode(out, samples);
+                       });
 }
 
 // --- LVoxSink ---

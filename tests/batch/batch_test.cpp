@@ -60,21 +60,8 @@ TEST(BatchOptionsTest, OutputPathFollowsFolderAndFormat) {
 }
 
 // The installed program, run as a user would.
-struct LBatchRun {
-  int status;
-  std::string output;
-};
-
-LBatchRun RunBatchProgram(std::vector<std::string> args) {
-  const char* build = std::getenv("KLANGOR_BUILD_DIR");
-  std::string program = std::string(build != nullptr ? build : ".") + "/apps/klangor-batch/klangor-batch";
-  args.insert(args.begin(), program);
-  LBatchRun run;
-  std::vector<std::string> shell = {"sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
-  shell.insert(shell.end(), args.begin(), args.end());
-  run.status = test::Run(shell, &run.output);
-  return run;
-}
+using test::LBatchRun;
+constexpr auto RunBatchProgram = test::RunKlangorBatch;
 
 class BatchProgramTest : public ::testing::Test {
  protected:

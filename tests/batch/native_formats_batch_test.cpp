@@ -17,20 +17,8 @@
 namespace klangor {
 namespace {
 
-struct LRun {
-  int status;
-  std::string output;
-};
-
-LRun RunBatch(std::vector<std::string> args) {
-  const char* build = std::getenv("KLANGOR_BUILD_DIR");
-  args.insert(args.begin(), std::string(build != nullptr ? build : ".") + "/apps/klangor-batch/klangor-batch");
-  std::vector<std::string> shell = {"sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
-  shell.insert(shell.end(), args.begin(), args.end());
-  LRun run;
-  run.status = test::Run(shell, &run.output);
-  return run;
-}
+using LRun = test::LBatchRun;
+constexpr auto RunBatch = test::RunKlangorBatch;
 
 std::vector<int16_t> Samples16(const std::string& path) {
   std::string raw;

@@ -70,6 +70,16 @@ int Run(const std::vector<std::string>& argv, std::string* output) {
   return result.started ? result.exitCode : -1;
 }
 
+LBatchRun RunKlangorBatch(std::vector<std::string> args) {
+  const char* build = std::getenv("KLANGOR_BUILD_DIR");
+  args.insert(args.begin(), std::string(build != nullptr ? build : ".") + "/apps/klangor-batch/klangor-batch");
+  std::vector<std::string> shell = {"sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
+  shell.insert(shell.end(), args.begin(), args.end());
+  LBatchRun run;
+  run.status = Run(shell, &run.output);
+  return run;
+}
+
 bool HaveProgram(const std::string& program) { return !FindProgram(program).empty(); }
 
 }  // namespace klangor::test

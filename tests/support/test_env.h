@@ -22,6 +22,14 @@ std::string Le32(uint32_t value);
 
 // Runs a program (argv[0] on PATH); returns its exit code, or -1 when it could not start.
 int Run(const std::vector<std::string>& argv, std::string* output = nullptr);
+// A run of the built klangor-batch: its exit status and what it printed (standard error
+// joined to standard output).
+struct LBatchRun {
+  int status;
+  std::string output;
+};
+LBatchRun RunKlangorBatch(std::vector<std::string> args);
+
 // True when `program` is on PATH.
 bool HaveProgram(const std::string& program);
 
