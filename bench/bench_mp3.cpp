@@ -1,19 +1,14 @@
-// MP3 decoding: throughput, seeking, and a whole file decoded into a WAV file. They run on the
-// MP3 file named by KLANGOR_BENCH_MP3 (scripts/bench.sh makes a 60-minute 192 kbit/s
-// joint-stereo one) and are not registered without it.
+// MP3 decoding: throughput and seeking, on the MP3 file named by KLANGOR_BENCH_MP3
+// (scripts/bench.sh makes a 60-minute 192 kbit/s joint-stereo one, and times the whole-file
+// conversion against mpg123 and ffmpeg); not registered without it.
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "audio/progress.h"
-#include "effects/processing_pump.h"
 #include "formats/mp3_stream.h"
-#include "formats/wav_file.h"
-#include "formats/wave_format.h"
 
 namespace klangor {
 namespace {
@@ -44,20 +39,6 @@ void BM_Mp3SeekToMiddle(benchmark::State& state, const std::string& path) {
   }
 }
 
-// The whole file through the processing pump (with its limiter) into a 16-bit WAV file: the
-// work of a conversion to WAV without the document's block store in between.
-void BM_Mp3FileToWav(benchmark::State& state, const std::string& path) {
-  const std::string target = path + ".bench.wav";
-  for (auto _ : state) {
-    LRef<LSoundStream> stream = OpenMp3File(path);
-    LRef<LSoundSink> sink = CreateWaveFile(target, MakePcm16Format(stream->SampleRate(), stream->Channels()));
-    LSilentProgress progress;
-    if (ProcessingPump("", stream, *sink, progress) != LResult::kDone) state.SkipWithError("the pump failed");
-    sink->Finish();
-  }
-  std::remove(target.c_str());
-}
-
 const bool kRegistered = [] {
   const char* path = std::getenv("KLANGOR_BENCH_MP3");
   if (path == nullptr || *path == '\0') return false;
@@ -65,9 +46,6 @@ const bool kRegistered = [] {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("BM_Mp3SeekToMiddle", BM_Mp3SeekToMiddle, std::string(path))
       ->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("BM_Mp3FileToWav", BM_Mp3FileToWav, std::string(path))
-      ->Unit(benchmark::kMillisecond)
-      ->Iterations(1);
   return true;
 }();
 

@@ -21,7 +21,7 @@ fi
 export KLANGOR_BENCH_MP3="$mp3_60"
 
 if [ "${BENCH_ONLY:-}" != "peers" ]; then
-  "$build/bench/klangor_bench" --benchmark_min_time=0.2 --benchmark_filter=-BM_Mp3FileToWav
+  "$build/bench/klangor_bench" --benchmark_min_time=0.2
 fi
 
 # Best wall-clock seconds of N runs of a command (its output files removed before each run).
@@ -82,16 +82,12 @@ echo
 echo "== MP3: decode a 60-minute 192 kbit/s joint-stereo file to a WAV file =="
 mkdir -p "$data/mp3-out"
 lesser() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
-mpg123_time="" ffmpeg_time="" klangor_time="" direct_time=""
+mpg123_time="" ffmpeg_time="" klangor_time=""
 # The programs take turns, three rounds, so that a busy machine slows all of them alike.
 for _ in 1 2 3; do
   mpg123_time=$(lesser "$mpg123_time" "$(best_of 1 "$data/mpg123-out.wav" mpg123 -q -w "$data/mpg123-out.wav" "$mp3_60")")
   ffmpeg_time=$(lesser "$ffmpeg_time" "$(best_of 1 "$data/ffmpeg-out.wav" ffmpeg -v error -y -i "$mp3_60" "$data/ffmpeg-out.wav")")
   klangor_time=$(lesser "$klangor_time" "$(best_of 1 "$data/mp3-out/in60-192.wav" "$batch" -q --format wav --output-folder "$data/mp3-out" "$mp3_60")")
-  # The same decoding into a WAV file without the document's block store (Google Benchmark, ms).
-  direct_ms=$("$build/bench/klangor_bench" --benchmark_filter='^BM_Mp3FileToWav' --benchmark_format=csv 2>/dev/null |
-    awk -F, '/BM_Mp3FileToWav/ {print $3}')
-  direct_time=$(lesser "$direct_time" "$(echo "scale=3; $direct_ms / 1000" | bc -l)")
 done
 seek_us=$("$build/bench/klangor_bench" --benchmark_filter='^BM_Mp3SeekToMiddle' --benchmark_format=csv 2>/dev/null |
   awk -F, '/BM_Mp3SeekToMiddle/ {print $3}')
@@ -100,9 +96,6 @@ echo "ffmpeg -i in.mp3 out.wav:                 ${ffmpeg_time} s"
 echo "klangor-batch --format wav in.mp3:        ${klangor_time} s"
 echo "ratio mpg123 / klangor-batch:             $(ratio "$mpg123_time" "$klangor_time")"
 echo "ratio ffmpeg / klangor-batch:             $(ratio "$ffmpeg_time" "$klangor_time")"
-echo "decoder to WAV without the block store:   ${direct_time} s"
-echo "ratio mpg123 / that:                      $(ratio "$mpg123_time" "$direct_time")"
-echo "ratio ffmpeg / that:                      $(ratio "$ffmpeg_time" "$direct_time")"
 echo "seek to the middle and read a frame:      ${seek_us} us"
 rm -rf "$data/mpg123-out.wav" "$data/ffmpeg-out.wav" "$data/mp3-out"
 

@@ -12,6 +12,21 @@
 namespace klangor {
 namespace {
 
+LResult SaveAs(LSoundStream& source, const std::string& output, LProgress& progress,
+               const LBatchReport& report) {
+  const LFormatEntry* format = FindFormat(LowerExtension(output));
+  if (format == nullptr || format->create == nullptr) {
+    report(CannotCreateMessage(output));
+    return LResult::kFailed;
+  }
+  const int32_t rate = source.SampleRate();
+  const int channels = source.Channels();
+  const LResult result = SaveStream(
+      source, output, [&](const std::string& path) { return format->create(path, rate, channels); }, progress);
+  if (result == LResult::kFailed) report(CannotCreateMessage(output));
+  return result;
+}
+
 LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettingsStore& settings,
                     LProgress& progress, const LBatchReport& report) {
   const std::string output = BatchOutputName(file, job.output);
@@ -23,6 +38,11 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
     report(message);
     return LResult::kFailed;
   }
+  // Without commands the file is only converted: it goes straight from the decoder into the
+  // new file, sparing the copy into the block store and back (the output replaces its file
+  // only when complete, so this is safe even when it is the source itself).
+  if (job.commands.empty()) return SaveAs(*stream, output, progress, report);
+
   auto document = MakeRef<LSoundDocument>();
   document->fileName = file;
   LResult result = LoadStream(*stream, file, document->sound, progress);
@@ -38,19 +58,8 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
     if (result != LResult::kDone) return result;
   }
 
-  const LFormatEntry* format = FindFormat(LowerExtension(output));
-  if (format == nullptr || format->create == nullptr) {
-    report(CannotCreateMessage(output));
-    return LResult::kFailed;
-  }
-  const int32_t rate = document->sound.SampleRate();
-  const int channels = document->sound.Channels();
   LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
-  result = SaveStream(*reader, output,
-                      [&](const std::string& path) { return format->create(path, rate, channels); },
-                      progress);
-  if (result == LResult::kFailed) report(CannotCreateMessage(output));
-  return result;
+  return SaveAs(*reader, output, progress, report);
 }
 
 }  // namespace

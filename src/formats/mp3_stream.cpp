@@ -27,6 +27,21 @@ int MinimumFrameBytes(const LMp3Header& header) {
   return smallest.FrameBytes();
 }
 
+// The bytes an ID3 version 2 tag at `bytes` takes (header, body and footer), or 0 when there is
+// none. The tag's size is a 28-bit "syncsafe" number; a byte with its top bit set means these are
+// not tag bytes after all.
+int64_t Id3v2TagBytes(const uint8_t* bytes, int64_t got) {
+  constexpr int64_t kHeaderBytes = 10;
+  if (got < kHeaderBytes || std::memcmp(bytes, "ID3", 3) != 0 || bytes[3] == 0xFF || bytes[4] == 0xFF) return 0;
+  int64_t size = 0;
+  for (int i = 6; i < 10; ++i) {
+    if ((bytes[i] & 0x80) != 0) return 0;
+    size = (size << 7) | bytes[i];
+  }
+  const bool footer = (bytes[5] & 0x10) != 0;
+  return kHeaderBytes + size + (footer ? kHeaderBytes : 0);
+}
+
 }  // namespace
 
 // Positioned reads through a window of the file, so that header searches and frames cost
@@ -82,8 +97,18 @@ LMp3Stream::~LMp3Stream() = default;
 
 void LMp3Stream::Open() {
   budgetBytes_ = std::max<int64_t>(fileBytes_ - kTagBytes, 0);
+  // ID3 version 2 tags at the start (cover pictures make them far longer than a header search
+  // may skip) are stepped over by their stated sizes; a size past the end is not believed.
+  int64_t start = 0;
+  for (int tags = 0; tags < 4; ++tags) {
+    int64_t got = 0;
+    const uint8_t* bytes = window_->Get(start, 10, &got);
+    const int64_t tagBytes = Id3v2TagBytes(bytes, got);
+    if (tagBytes == 0 || start + tagBytes >= fileBytes_) break;
+    start += tagBytes;
+  }
   LFound found;
-  if (!SearchHeader(0, true, -1, &found)) {
+  if (!SearchHeader(start, true, -1, &found) && (start == 0 || !SearchHeader(0, true, -1, &found))) {
     SetState(LStreamState::kCorrupt);
     return;
   }

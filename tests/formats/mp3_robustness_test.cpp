@@ -214,11 +214,31 @@ TEST_F(Mp3RobustnessTest, LeadingTagsAndOtherStreams) {
   ASSERT_TRUE(tagged->Usable());
   EXPECT_EQ(ReadAll(*tagged), clean);
 
-  // A tag longer than the header search may skip: refused.
+  // A tag with a cover picture, far longer than a header search may skip, and a second tag
+  // (with a footer) after it: both stepped over by their stated sizes.
   std::mt19937 random(4);
+  std::string picture(300000, '\0');
+  for (char& c : picture) c = static_cast<char>(random());
+  const auto syncsafe = [](size_t n) {
+    return std::string{static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F),
+                       static_cast<char>((n >> 7) & 0x7F), static_cast<char>(n & 0x7F)};
+  };
+  const std::string bigTag = std::string("ID3\x04\x00\x00", 6) + syncsafe(picture.size()) + picture;
+  const std::string footerTag = std::string("ID3\x04\x00\x10", 6) + syncsafe(50) + std::string(50, '\0') +
+                                std::string("3DI\x04\x00\x10", 6) + syncsafe(50);
+  LRef<LMp3Stream> pictured = Open(bigTag + footerTag + original, "id3v2-big.mp3");
+  ASSERT_TRUE(pictured->Usable());
+  EXPECT_EQ(ReadAll(*pictured), clean);
+
+  // A tag whose stated size runs past the end is not believed: the search starts at the file's
+  // start as without a tag.
+  const std::string lying = std::string("ID3\x04\x00\x00", 6) + syncsafe(200000000) + std::string(100, '\0');
+  EXPECT_EQ(ReadAll(*Open(lying + original, "id3v2-lying.mp3")), clean);
+
+  // Garbage longer than the header search may skip, without a tag header: refused.
   std::string big(70000, '\0');
   for (char& c : big) c = static_cast<char>(random() & 0x7F);
-  EXPECT_EQ(Open(big + original, "id3v2-big.mp3")->State(), LStreamState::kCorrupt);
+  EXPECT_EQ(Open(big + original, "garbage-big.mp3")->State(), LStreamState::kCorrupt);
 
   // Frames of another stream after the first: decoding ends with the first stream.
   const std::string first = Encode("first", LSignal::kMusic, 44100, 2, 1.0, {"-b", "128", "-t"});
