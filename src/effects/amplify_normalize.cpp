@@ -56,7 +56,7 @@ void LAmplifyDialog::ChoosePreset(int index) {
 }
 
 LRef<LSoundStream> LAmplifyDialog::PreviewStream() const {
-  LSegmentList scaled = selection_;
+  LSegmentList scaled = Selection();
   scaled.ScaleGain(gainPercent);
   return OpenSegmentStream(scaled);
 }
@@ -70,9 +70,9 @@ void LNormalizeDialog::ChoosePreset(int index) {
 
 LRef<LSoundStream> LNormalizeDialog::PreviewStream() const {
   LSilentProgress progress;
-  LRef<LSoundStream> reader = OpenSegmentStream(selection_);
-  const int32_t peak = PeakOfFrames(*reader, selection_.Length(), progress).value_or(0);
-  LSegmentList scaled = selection_;
+  LRef<LSoundStream> reader = SelectionStream();
+  const int32_t peak = PeakOfFrames(*reader, Selection().Length(), progress).value_or(0);
+  LSegmentList scaled = Selection();
   if (peak > 0) scaled.ScaleGain(NormalizePercent(levelPercent, peak));
   return OpenSegmentStream(scaled);
 }

@@ -18,10 +18,10 @@
 #include <optional>
 #include <string>
 
-#include "app/user_interface.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "audio/sound_stream.h"
+#include "effects/preview_dialog.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 
@@ -47,7 +47,7 @@ int32_t NormalizePercent(int32_t levelPercent, int32_t peak);
 LResult RunNormalize(LSoundDocument& document, int32_t levelPercent, LProgress& progress);
 
 // The dialog "Anpassen": the gain in percent, refused above 400.
-class LAmplifyDialog final : public LDialogModel {
+class LAmplifyDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Anpassen";
   static constexpr char kGainMessage[] =
@@ -58,21 +58,17 @@ class LAmplifyDialog final : public LDialogModel {
 
   // `selection` is the selection copy the preview plays; it must outlive the dialog.
   LAmplifyDialog(int32_t gain, const LSegmentList& selection)
-      : gainPercent(gain), selection_(selection) {}
+      : LPreviewDialog(selection), gainPercent(gain) {}
   std::string Title() const override { return kTitle; }
   std::string Validate() override;
   void ChoosePreset(int index);
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
   int32_t gainPercent;
-
- private:
-  const LSegmentList& selection_;
 };
 
 // The dialog "Normalisieren": the peak level in percent, refused above 100.
-class LNormalizeDialog final : public LDialogModel {
+class LNormalizeDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Normalisieren";
   static constexpr char kLevelMessage[] =
@@ -82,18 +78,14 @@ class LNormalizeDialog final : public LDialogModel {
                                                        "Maximales Audio Level"};
 
   LNormalizeDialog(int32_t level, const LSegmentList& selection)
-      : levelPercent(level), selection_(selection) {}
+      : LPreviewDialog(selection), levelPercent(level) {}
   std::string Title() const override { return kTitle; }
   std::string Validate() override;
   void ChoosePreset(int index);
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
   // The selection copy normalised as the effect would do it (its peak is measured first).
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
   int32_t levelPercent;
-
- private:
-  const LSegmentList& selection_;
 };
 
 }  // namespace klangor

@@ -96,10 +96,10 @@ LResult RunCompressor(LSoundDocument& document, int threshold, double factor, in
 
 LCompressorDialog::LCompressorDialog(int32_t thresholdDb, int32_t ratio, int32_t limitDb,
                                      const LSegmentList& selection)
-    : threshold(std::clamp(thresholdDb, kThresholdMin, kThresholdMax)),
+    : LPreviewDialog(selection),
+      threshold(std::clamp(thresholdDb, kThresholdMin, kThresholdMax)),
       ratioIndex(ratio),
-      limit(std::clamp(limitDb, kLimitMin, kLimitMax)),
-      selection_(selection) {}
+      limit(std::clamp(limitDb, kLimitMin, kLimitMax)) {}
 
 std::vector<std::string> LCompressorDialog::RatioLabels() {
   std::vector<std::string> labels;
@@ -125,7 +125,7 @@ void LCompressorDialog::ChoosePreset(int index) {
 }
 
 LRef<LSoundStream> LCompressorDialog::PreviewStream() const {
-  return MakeCompressorTask(threshold, CompressorRatioFactor(ratioIndex), limit).processor->MakeStream(OpenSegmentStream(selection_));
+  return MakeCompressorTask(threshold, CompressorRatioFactor(ratioIndex), limit).processor->MakeStream(SelectionStream());
 }
 
 void CompressorCommand(LCommandContext& context) {

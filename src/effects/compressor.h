@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "app/command_table.h"
-#include "app/user_interface.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
 #include "effects/gain_table.h"
+#include "effects/preview_dialog.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 
@@ -115,7 +115,7 @@ LResult RunCompressor(LSoundDocument& document, int threshold, double factor, in
 // The dialog "Dynamic Range Compressor": threshold slider (101), ratio list (102), limit
 // slider (103) and preset list (104). The sliders hold their ranges; the ratio index is kept
 // as given, so an index outside the list shows no selection and comes back unchanged.
-class LCompressorDialog final : public LDialogModel {
+class LCompressorDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Dynamic Range Compressor";
   static constexpr int kThresholdSlider = 101;
@@ -137,17 +137,12 @@ class LCompressorDialog final : public LDialogModel {
   // Copies a preset's values into the controls; the first entry changes nothing.
   void ChoosePreset(int index);
 
-  // The preview button works when the selection copy holds at least one frame.
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
   // The compressed selection as the controls stand now.
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
   int32_t threshold;
   int32_t ratioIndex;
   int32_t limit;
-
- private:
-  const LSegmentList& selection_;
 };
 
 // The menu command: reads the stored values (default 0 for each), shows the dialog, stores

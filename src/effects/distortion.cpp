@@ -76,7 +76,7 @@ LEffectTask MakeDistortionTask(double degree, int level) {
 }
 
 LDistortionDialog::LDistortionDialog(std::string degreeText, int32_t level, const LSegmentList& selection)
-    : degree(std::move(degreeText)), level_(std::clamp(level, kLevelMin, kLevelMax)), selection_(selection) {}
+    : LPreviewDialog(selection), degree(std::move(degreeText)), level_(std::clamp(level, kLevelMin, kLevelMax)) {}
 
 void LDistortionDialog::SetLevel(int32_t value) { level_ = std::clamp(value, kLevelMin, kLevelMax); }
 
@@ -94,7 +94,7 @@ void LDistortionDialog::ChoosePreset(int index) {
 }
 
 LRef<LSoundStream> LDistortionDialog::PreviewStream() const {
-  return LDistortionProcessor(DecimalOfText(degree), level_).MakeStream(OpenSegmentStream(selection_));
+  return LDistortionProcessor(DecimalOfText(degree), level_).MakeStream(SelectionStream());
 }
 
 }  // namespace klangor

@@ -16,9 +16,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/user_interface.h"
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
+#include "effects/preview_dialog.h"
 #include "store/segment_list.h"
 
 namespace klangor {
@@ -63,7 +63,7 @@ LEffectTask MakeDistortionTask(double degree, int level);
 
 // The dialog "Verzerrung": degree (edit 101, text) and level (control 102, a decibel slider
 // from -20 to 3, which holds its range).
-class LDistortionDialog final : public LDialogModel {
+class LDistortionDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Verzerrung";
   static constexpr int kDegreeEdit = 101;
@@ -81,14 +81,12 @@ class LDistortionDialog final : public LDialogModel {
   void ChoosePreset(int index);
   void SetLevel(int32_t value);
   int32_t Level() const { return level_; }
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
   std::string degree;
 
  private:
   int32_t level_;
-  const LSegmentList& selection_;
 };
 
 }  // namespace klangor

@@ -73,7 +73,7 @@ void LEchoDialog::ChoosePreset(int index) {
 }
 
 LRef<LSoundStream> LEchoDialog::PreviewStream() const {
-  return LEchoProcessor(timeMs, gainPercent).MakeStream(OpenSegmentStream(selection_));
+  return LEchoProcessor(timeMs, gainPercent).MakeStream(SelectionStream());
 }
 
 }  // namespace klangor

@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "app/user_interface.h"
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
+#include "effects/preview_dialog.h"
 #include "store/segment_list.h"
 
 namespace klangor {
@@ -55,7 +55,7 @@ class LEchoProcessor final : public LEffectProcessor {
 LEffectTask MakeEchoTask(int32_t timeMs, int32_t gainPercent);
 
 // The dialog "Echo": time (edit 101, 10 to 2999 ms) and gain (edit 102, below 100 %).
-class LEchoDialog final : public LDialogModel {
+class LEchoDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Echo";
   static constexpr int kTimeEdit = 101;
@@ -67,18 +67,14 @@ class LEchoDialog final : public LDialogModel {
 
   // `selection` is the selection copy the preview plays; it must outlive the dialog.
   LEchoDialog(int32_t time, int32_t gain, const LSegmentList& selection)
-      : timeMs(time), gainPercent(gain), selection_(selection) {}
+      : LPreviewDialog(selection), timeMs(time), gainPercent(gain) {}
   std::string Title() const override { return kTitle; }
   std::string Validate() override;
   void ChoosePreset(int index);
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
   int32_t timeMs;
   int32_t gainPercent;
-
- private:
-  const LSegmentList& selection_;
 };
 
 }  // namespace klangor

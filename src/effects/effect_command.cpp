@@ -5,12 +5,6 @@
 
 namespace klangor {
 
-void AfterEffect(LCommandContext& context, const std::string& operation) {
-  LSoundDocument* document = ActiveDocument(context);
-  if (document == nullptr) return;
-  FinishEdit(context, operation, document->selectionStart, document->sound.SampleRate() / 2);
-}
-
 void RunEffectCommand(LCommandContext& context, const LEffectCommand& command) {
   LSoundDocument* document = ActiveDocument(context);
   if (document == nullptr) return;
@@ -27,10 +21,20 @@ void RunEffectCommand(LCommandContext& context, const LEffectCommand& command) {
     if (!command.askValues(context, selection)) return;
   }
   BeginEdit(context.frame, command.undoName);
-  LResult result = context.ui.RunWithProgress(command.title, [&](LProgress& progress) {
-    return command.run(*document, progress);
-  });
-  if (result == LResult::kDone) AfterEffect(context, command.undoName);
+  LResult result;
+  if (command.progressWindow) {
+    result = context.ui.RunWithProgress(command.title, [&](LProgress& progress) {
+      return command.run(*document, progress);
+    });
+  } else {
+    LSilentProgress progress;
+    result = command.run(*document, progress);
+  }
+  if (result == LResult::kDone && command.after != LAfterEffect::kNothing) {
+    const int32_t rate = document->sound.SampleRate();
+    FinishEdit(context, command.undoName, document->selectionStart,
+               command.after == LAfterEffect::kOneSecondPreroll ? rate : rate / 2);
+  }
   context.frame.RedrawActiveDocument();
 }
 

@@ -6,6 +6,8 @@
 //   5. the dialog's values are stored; 6. an undo step named after the effect is recorded;
 //   7. the effect runs under the progress window; 8. when it completed, the after-effect
 //   step puts the cursor at the selection start and plays from half a second before it.
+// A few effects differ in the last steps (amplify runs without a progress window and plays
+// from a second before; the fades have no after-effect step): the fields below say so.
 
 #include <functional>
 #include <string>
@@ -17,10 +19,15 @@
 
 namespace klangor {
 
+// What step 8 does once the effect completed.
+enum class LAfterEffect { kHalfSecondPreroll, kOneSecondPreroll, kNothing };
+
 struct LEffectCommand {
   std::string undoName;
   std::string title;  // the progress window's title line
   bool stereoOnly = false;
+  bool progressWindow = true;  // false: step 7 runs without a window (and cannot be cancelled)
+  LAfterEffect after = LAfterEffect::kHalfSecondPreroll;
   // Steps 4 and 5: reads the stored values, shows the dialog (with a selection copy for its
   // preview) and stores what the user chose. False when the user cancelled. Effects without
   // a dialog leave it empty.
@@ -30,9 +37,6 @@ struct LEffectCommand {
 };
 
 void RunEffectCommand(LCommandContext& context, const LEffectCommand& command);
-
-// The after-effect step on its own (for effects with their own command flow).
-void AfterEffect(LCommandContext& context, const std::string& operation);
 
 inline constexpr char kStereoOnlyMessage[] =
     "Dieser Effekt kann nur in einer Stereodatei angewendet werden. Bitte konvertieren Sie diese "

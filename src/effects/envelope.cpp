@@ -179,7 +179,7 @@ LResult RunFadeOutAndTrim(LSoundDocument& document, LProgress& progress) {
 }
 
 LEnvelopeDialog::LEnvelopeDialog(LEnvelope envelope, const LSegmentList& selection)
-    : envelope_(std::move(envelope)), selection_(selection) {
+    : LPreviewDialog(selection), envelope_(std::move(envelope)) {
   if (envelope_.size() > kMaxEnvelopePoints) envelope_.resize(kMaxEnvelopePoints);
   for (size_t i = 1; i < envelope_.size(); ++i) {
     envelope_[i].position = std::max(envelope_[i].position, envelope_[i - 1].position);
@@ -208,7 +208,7 @@ bool LEnvelopeDialog::RemovePoint(size_t index) {
 }
 
 LRef<LSoundStream> LEnvelopeDialog::PreviewStream() const {
-  return LRef<LSoundStream>(MakeRef<LEnvelopeStream>(OpenSegmentStream(selection_), envelope_, selection_.Length()));
+  return LRef<LSoundStream>(MakeRef<LEnvelopeStream>(SelectionStream(), envelope_, Selection().Length()));
 }
 
 }  // namespace klangor

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "app/user_interface.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "audio/sound_stream.h"
+#include "effects/preview_dialog.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 
@@ -97,7 +97,7 @@ LResult RunFadeOutAndTrim(LSoundDocument& document, LProgress& progress);
 
 // The dialog "Dynamik": the envelope's points, edited graphically. Points keep their order (a
 // point cannot be moved past its neighbours); there are at most 64, and removing stops at two.
-class LEnvelopeDialog final : public LDialogModel {
+class LEnvelopeDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Dynamik";
 
@@ -111,12 +111,10 @@ class LEnvelopeDialog final : public LDialogModel {
   void MovePoint(size_t index, uint8_t position, uint8_t level);
   // Removes point `index`; false when only two are left.
   bool RemovePoint(size_t index);
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
  private:
   LEnvelope envelope_;
-  const LSegmentList& selection_;
 };
 
 }  // namespace klangor

@@ -15,40 +15,6 @@
 namespace klangor {
 namespace {
 
-// What follows a completed effect when it is not the usual half-second pre-roll.
-enum class LAfterStep { kNone, kOneSecond };
-
-// The steps of RunEffectCommand for the commands whose last step differs: amplify (no
-// progress window, playback one second before the selection) and the fades (no after-effect
-// step at all).
-void RunWithAfterStep(LCommandContext& context, const LEffectCommand& command, LAfterStep after,
-                      bool progressWindow) {
-  LSoundDocument* document = ActiveDocument(context);
-  if (document == nullptr) return;
-  SelectAllIfNone(*document);
-  document->ClampSelection();
-  context.frame.StopPlayback();
-  if (command.askValues) {
-    LSegmentList selection;
-    document->sound.ExtractRange(document->selectionStart, document->selectionEnd, selection);
-    if (!command.askValues(context, selection)) return;
-  }
-  BeginEdit(context.frame, command.undoName);
-  LResult result;
-  if (progressWindow) {
-    result = context.ui.RunWithProgress(command.title, [&](LProgress& progress) {
-      return command.run(*document, progress);
-    });
-  } else {
-    LSilentProgress progress;
-    result = command.run(*document, progress);
-  }
-  if (result == LResult::kDone && after == LAfterStep::kOneSecond) {
-    FinishEdit(context, command.undoName, document->selectionStart, document->sound.SampleRate());
-  }
-  context.frame.RedrawActiveDocument();
-}
-
 void AmplifyCommand(LCommandContext& context) {
   int32_t gain = 100;
   LEffectCommand command;
@@ -65,7 +31,9 @@ void AmplifyCommand(LCommandContext& context) {
     document.LengthChanged();
     return LResult::kDone;
   };
-  RunWithAfterStep(context, command, LAfterStep::kOneSecond, /*progressWindow=*/false);
+  command.progressWindow = false;
+  command.after = LAfterEffect::kOneSecondPreroll;
+  RunEffectCommand(context, command);
 }
 
 void NormalizeCommand(LCommandContext& context) {
@@ -86,10 +54,12 @@ void NormalizeCommand(LCommandContext& context) {
   RunEffectCommand(context, command);
 }
 
-LEffectCommand EnvelopeCommand(const char* undoName, const LEnvelope& envelope) {
+// A fade: the envelope over the selection, with no after-effect step.
+LEffectCommand FadeCommand(const char* undoName, const LEnvelope& envelope) {
   LEffectCommand command;
   command.undoName = undoName;
   command.title = kEnvelopeTitle;
+  command.after = LAfterEffect::kNothing;
   command.run = [envelope](LSoundDocument& document, LProgress& progress) {
     return RunEnvelope(document, envelope, progress);
   };
@@ -97,11 +67,11 @@ LEffectCommand EnvelopeCommand(const char* undoName, const LEnvelope& envelope) 
 }
 
 void FadeInCommand(LCommandContext& context) {
-  RunWithAfterStep(context, EnvelopeCommand("Fade In", FadeInEnvelope()), LAfterStep::kNone, true);
+  RunEffectCommand(context, FadeCommand("Fade In", FadeInEnvelope()));
 }
 
 void FadeOutCommand(LCommandContext& context) {
-  RunWithAfterStep(context, EnvelopeCommand("Fade Out", FadeOutEnvelope()), LAfterStep::kNone, true);
+  RunEffectCommand(context, FadeCommand("Fade Out", FadeOutEnvelope()));
 }
 
 void FadeOutAndTrimCommand(LCommandContext& context) {

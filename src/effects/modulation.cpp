@@ -218,7 +218,7 @@ void LPhaserDialog::ChoosePreset(int index) {
 }
 
 LRef<LSoundStream> LPhaserDialog::PreviewStream() const {
-  return LPhaserProcessor(timeMs, gainPercent).MakeStream(OpenSegmentStream(selection_));
+  return LPhaserProcessor(timeMs, gainPercent).MakeStream(SelectionStream());
 }
 
 std::string LFlangerDialog::Validate() {
@@ -244,7 +244,7 @@ LModulation LFlangerDialog::Values() const {
 }
 
 LRef<LSoundStream> LFlangerDialog::PreviewStream() const {
-  return LFlangerProcessor(Values()).MakeStream(OpenSegmentStream(selection_));
+  return LFlangerProcessor(Values()).MakeStream(SelectionStream());
 }
 
 std::string LChorusDialog::Validate() {
@@ -271,7 +271,7 @@ LModulation LChorusDialog::Values() const {
 }
 
 LRef<LSoundStream> LChorusDialog::PreviewStream() const {
-  return LChorusProcessor(Values()).MakeStream(OpenSegmentStream(selection_));
+  return LChorusProcessor(Values()).MakeStream(SelectionStream());
 }
 
 }  // namespace klangor

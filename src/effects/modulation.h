@@ -23,11 +23,11 @@
 #include <string>
 #include <vector>
 
-#include "app/user_interface.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
+#include "effects/preview_dialog.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 
@@ -150,7 +150,7 @@ LEffectTask MakeChorusTask(const LModulation& modulation);
 LResult RunChorus(LSoundDocument& document, const LModulation& modulation, LProgress& progress);
 
 // The dialog "Phaser": time (edit 101, 0 to 10 ms) and gain (edit 102, 0 to 100 %).
-class LPhaserDialog final : public LDialogModel {
+class LPhaserDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Phaser";
   static constexpr int kTimeEdit = 101;
@@ -160,23 +160,19 @@ class LPhaserDialog final : public LDialogModel {
   static constexpr std::array<const char*, 4> kPresets{"Voreinstellungen Wählen", "Stark", "Mittel", "Leicht"};
 
   LPhaserDialog(int32_t time, int32_t gain, const LSegmentList& selection)
-      : timeMs(time), gainPercent(gain), selection_(selection) {}
+      : LPreviewDialog(selection), timeMs(time), gainPercent(gain) {}
   std::string Title() const override { return kTitle; }
   std::string Validate() override;
   void ChoosePreset(int index);
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
   int32_t timeMs;
   int32_t gainPercent;
-
- private:
-  const LSegmentList& selection_;
 };
 
 // The dialog "Flanger": time (101, 0 to 10 ms), modulation (102, decimal text, 0 to 5 Hz),
 // depth (103, 0 to 100 %) and gain (104, 0 to 100 %).
-class LFlangerDialog final : public LDialogModel {
+class LFlangerDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Flanger";
   static constexpr char kModulationMessage[] = "Die Modulation (der Verzögerung) muß zwischen 0 und 5Hz liegen.";
@@ -185,27 +181,22 @@ class LFlangerDialog final : public LDialogModel {
 
   LFlangerDialog(int32_t time, std::string rate, int32_t depth, int32_t gain,
                  const LSegmentList& selection)
-      : timeMs(time), modulation(std::move(rate)), depthPercent(depth), gainPercent(gain),
-        selection_(selection) {}
+      : LPreviewDialog(selection), timeMs(time), modulation(std::move(rate)), depthPercent(depth), gainPercent(gain) {}
   std::string Title() const override { return kTitle; }
   std::string Validate() override;
   void ChoosePreset(int index);
   LModulation Values() const;
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
   int32_t timeMs;
   std::string modulation;
   int32_t depthPercent;
   int32_t gainPercent;
-
- private:
-  const LSegmentList& selection_;
 };
 
 // The dialog "Chorus": time (101, 10 to 100 ms), modulation (102, decimal text, 0 to 2 Hz),
 // depth (103, 0 to 30 %) and gain (104, 0 to 100 %).
-class LChorusDialog final : public LDialogModel {
+class LChorusDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Chorus";
   static constexpr char kTimeMessage[] = "Verzögerungszeit muß zwischen 0 und 100 Millisekunden liegen";
@@ -217,22 +208,17 @@ class LChorusDialog final : public LDialogModel {
 
   LChorusDialog(int32_t time, std::string rate, int32_t depth, int32_t gain,
                 const LSegmentList& selection)
-      : timeMs(time), modulation(std::move(rate)), depthPercent(depth), gainPercent(gain),
-        selection_(selection) {}
+      : LPreviewDialog(selection), timeMs(time), modulation(std::move(rate)), depthPercent(depth), gainPercent(gain) {}
   std::string Title() const override { return kTitle; }
   std::string Validate() override;
   void ChoosePreset(int index);
   LModulation Values() const;
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
   int32_t timeMs;
   std::string modulation;
   int32_t depthPercent;
   int32_t gainPercent;
-
- private:
-  const LSegmentList& selection_;
 };
 
 }  // namespace klangor

@@ -129,7 +129,7 @@ void LReverbDialog::ChoosePreset(int index) {
 }
 
 LRef<LSoundStream> LReverbDialog::PreviewStream() const {
-  return LReverbProcessor(levelPercent, timeMs).MakeStream(OpenSegmentStream(selection_));
+  return LReverbProcessor(levelPercent, timeMs).MakeStream(SelectionStream());
 }
 
 }  // namespace klangor

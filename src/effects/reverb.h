@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "app/user_interface.h"
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
+#include "effects/preview_dialog.h"
 #include "store/segment_list.h"
 
 namespace klangor {
@@ -59,7 +59,7 @@ class LReverbProcessor final : public LEffectProcessor {
 LEffectTask MakeReverbTask(int32_t levelPercent, int32_t timeMs);
 
 // The dialog "Hall": level (edit 101, at most 100 %) and time (edit 102, 50 to 1000 ms).
-class LReverbDialog final : public LDialogModel {
+class LReverbDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Hall";
   static constexpr int kLevelEdit = 101;
@@ -72,18 +72,14 @@ class LReverbDialog final : public LDialogModel {
 
   // `selection` is the selection copy the preview plays; it must outlive the dialog.
   LReverbDialog(int32_t level, int32_t time, const LSegmentList& selection)
-      : levelPercent(level), timeMs(time), selection_(selection) {}
+      : LPreviewDialog(selection), levelPercent(level), timeMs(time) {}
   std::string Title() const override { return kTitle; }
   std::string Validate() override;
   void ChoosePreset(int index);
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
   int32_t levelPercent;
   int32_t timeMs;
-
- private:
-  const LSegmentList& selection_;
 };
 
 }  // namespace klangor

@@ -90,7 +90,7 @@ const LIntSetting& SpeedPitchSetting(LSpeedPitchMode mode) {
 std::string LSpeedPitchDialog::Validate() { return percent > kMaxPercent ? kTooFastMessage : ""; }
 
 LRef<LSoundStream> LSpeedPitchDialog::PreviewStream() const {
-  return MakeSpeedPitchStream(OpenSegmentStream(selection_), mode_, percent);
+  return MakeSpeedPitchStream(SelectionStream(), mode_, percent);
 }
 
 void SpeedPitchCommand(LCommandContext& context, LSpeedPitchMode mode) {

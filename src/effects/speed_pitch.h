@@ -17,11 +17,11 @@
 
 #include "app/command_table.h"
 #include "app/setting.h"
-#include "app/user_interface.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
+#include "effects/preview_dialog.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 
@@ -63,7 +63,7 @@ const LIntSetting& SpeedPitchSetting(LSpeedPitchMode mode);
 
 // The speed and pitch dialog: one edit box (101) with the percentage; values above 300 are
 // refused.
-class LSpeedPitchDialog final : public LDialogModel {
+class LSpeedPitchDialog final : public LPreviewDialog {
  public:
   static constexpr int kPercentEdit = 101;
   static constexpr int32_t kMaxPercent = 300;
@@ -71,18 +71,16 @@ class LSpeedPitchDialog final : public LDialogModel {
 
   // `selection` is the selection copy the preview plays; it must outlive the dialog.
   LSpeedPitchDialog(LSpeedPitchMode mode, int32_t storedPercent, const LSegmentList& selection)
-      : percent(storedPercent), mode_(mode), selection_(selection) {}
+      : LPreviewDialog(selection), percent(storedPercent), mode_(mode) {}
   std::string Title() const override { return SpeedPitchName(mode_); }
   std::string Label() const { return SpeedPitchLabel(mode_); }
   std::string Validate() override;
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
   int32_t percent;
 
  private:
   LSpeedPitchMode mode_;
-  const LSegmentList& selection_;
 };
 
 // The menu command of a mode: reads its stored value, shows the dialog, stores the choice,

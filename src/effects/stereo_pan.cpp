@@ -78,12 +78,12 @@ LEffectTask MakeStereoPanTask(int32_t value) {
 }
 
 LStereoPanDialog::LStereoPanDialog(int32_t value, const LSegmentList& selection)
-    : value_(std::clamp(value, kMin, kMax)), selection_(selection) {}
+    : LPreviewDialog(selection), value_(std::clamp(value, kMin, kMax)) {}
 
 void LStereoPanDialog::SetValue(int32_t value) { value_ = std::clamp(value, kMin, kMax); }
 
 LRef<LSoundStream> LStereoPanDialog::PreviewStream() const {
-  return LStereoPanProcessor(value_).MakeStream(OpenSegmentStream(selection_));
+  return LStereoPanProcessor(value_).MakeStream(SelectionStream());
 }
 
 }  // namespace klangor

@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "app/user_interface.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
+#include "effects/preview_dialog.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 
@@ -64,7 +64,7 @@ class LStereoPanProcessor final : public LEffectProcessor {
 LEffectTask MakeStereoPanTask(int32_t value);
 
 // The dialog "Stereo Regler": a slider from 0 to 100 with a tick every 50; it holds its range.
-class LStereoPanDialog final : public LDialogModel {
+class LStereoPanDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Stereo Regler";
   static constexpr int32_t kMin = 0;
@@ -75,12 +75,10 @@ class LStereoPanDialog final : public LDialogModel {
   std::string Title() const override { return kTitle; }
   void SetValue(int32_t value);
   int32_t Value() const { return value_; }
-  bool PreviewEnabled() const { return selection_.Length() > 0; }
-  LRef<LSoundStream> PreviewStream() const;
+  LRef<LSoundStream> PreviewStream() const override;
 
  private:
   int32_t value_;
-  const LSegmentList& selection_;
 };
 
 }  // namespace klangor

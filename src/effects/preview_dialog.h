@@ -1,0 +1,29 @@
+#pragma once
+// The dialog of an effect with a preview button: the preview plays the effect, with the
+// dialog's current values, over the copy of the selection taken when the dialog opened.
+
+#include "app/user_interface.h"
+#include "audio/ref_counted.h"
+#include "audio/sound_stream.h"
+#include "store/segment_list.h"
+#include "store/segment_stream.h"
+
+namespace klangor {
+
+class LPreviewDialog : public LDialogModel {
+ public:
+  // `selection` must outlive the dialog.
+  explicit LPreviewDialog(const LSegmentList& selection) : selection_(selection) {}
+  bool PreviewEnabled() const { return selection_.Length() > 0; }
+  // The effect with the current values over the selection copy.
+  virtual LRef<LSoundStream> PreviewStream() const = 0;
+
+ protected:
+  const LSegmentList& Selection() const { return selection_; }
+  LRef<LSoundStream> SelectionStream() const { return OpenSegmentStream(selection_); }
+
+ private:
+  const LSegmentList& selection_;
+};
+
+}  // namespace klangor
