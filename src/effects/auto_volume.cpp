@@ -18,7 +18,7 @@
 #include "effects/volume_gain_stream.h"
 #include "platform/file.h"
 #include "platform/paths.h"
-#include "store/block_writer.h"
+#include "store/range_process.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
@@ -176,15 +176,8 @@ LResult RunAutoVolume(LSoundDocument& document, LProgress& progress) {
   if (end <= start) return LResult::kDone;
   LSegmentList selection;
   document.sound.ExtractRange(start, end, selection);
-  LSegmentList result;
-  auto writer = MakeRef<LBlockWriter>(document.sound.SampleRate(), result, document.sound.Channels());
-  LResult outcome = AutoVolume(OpenSegmentStream(selection), *writer, progress);
-  writer->Finish();
-  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
-  if (outcome != LResult::kDone) return outcome;
-  document.sound.ReplaceRange(start, end, result);
-  document.LengthChanged();
-  return LResult::kDone;
+  return ReplaceSelectionWith(document,
+                              [&](LSoundSink& sink) { return AutoVolume(OpenSegmentStream(selection), sink, progress); });
 }
 
 void AutoVolumeCommand(LCommandContext& context) {

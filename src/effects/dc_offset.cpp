@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "audio/pump.h"
-#include "store/block_writer.h"
+#include "store/range_process.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
@@ -92,15 +92,7 @@ LResult RunDcOffset(LSoundDocument& document, LProgress& progress) {
   LSegmentList selection;
   document.sound.ExtractRange(start, end, selection);
   LRef<LSoundStream> source = OpenSegmentStream(selection);
-  LSegmentList result;
-  auto writer = MakeRef<LBlockWriter>(document.sound.SampleRate(), result, document.sound.Channels());
-  LResult outcome = CorrectDcOffset(*source, *writer, progress);
-  writer->Finish();
-  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
-  if (outcome != LResult::kDone) return outcome;
-  document.sound.ReplaceRange(start, end, result);
-  document.LengthChanged();
-  return LResult::kDone;
+  return ReplaceSelectionWith(document, [&](LSoundSink& sink) { return CorrectDcOffset(*source, sink, progress); });
 }
 
 }  // namespace klangor

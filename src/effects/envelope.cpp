@@ -7,7 +7,7 @@
 #include "effects/fixed_point.h"
 #include "platform/paths.h"
 #include "platform/small_file.h"
-#include "store/block_writer.h"
+#include "store/range_process.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
@@ -159,15 +159,7 @@ LResult RunEnvelope(LSoundDocument& document, const LEnvelope& envelope, LProgre
   LRef<LSoundStream> reader = OpenSegmentStream(document.sound);
   reader->Seek(start);
   auto stream = MakeRef<LEnvelopeStream>(std::move(reader), envelope, end - start);
-  LSegmentList result;
-  auto writer = MakeRef<LBlockWriter>(document.sound.SampleRate(), result, document.sound.Channels());
-  LResult outcome = PumpRange(*stream, *writer, 0, end - start, progress);
-  writer->Finish();
-  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
-  if (outcome != LResult::kDone) return outcome;
-  document.sound.ReplaceRange(start, end, result);
-  document.LengthChanged();
-  return LResult::kDone;
+  return ReplaceSelectionWith(document, [&](LSoundSink& sink) { return PumpRange(*stream, sink, 0, end - start, progress); });
 }
 
 LResult RunFadeOutAndTrim(LSoundDocument& document, LProgress& progress) {

@@ -190,12 +190,12 @@ LResult RunChorus(LSoundDocument& document, const LModulation& modulation, LProg
   LRef<LSoundStream> chorus = MakeChorusTask(modulation).processor->MakeStream(OpenSegmentStream(document.sound));
   LRef<LSoundStream> both = MakeChannelConverter(OpenSegmentStream(document.sound), 2);
   LSegmentList result;
-  auto writer = MakeRef<LBlockWriter>(document.sound.SampleRate(), result, 2);
-  LResult outcome = PumpRange(*both, *writer, 0, start, progress);
-  if (outcome == LResult::kDone) outcome = PumpRange(*chorus, *writer, start, end, progress);
-  if (outcome == LResult::kDone) outcome = PumpRange(*both, *writer, end, document.Length(), progress);
-  writer->Finish();
-  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
+  const LResult outcome = WriteBlock(document.sound.SampleRate(), 2, result, [&](LSoundSink& sink) {
+    LResult pumped = PumpRange(*both, sink, 0, start, progress);
+    if (pumped == LResult::kDone) pumped = PumpRange(*chorus, sink, start, end, progress);
+    if (pumped == LResult::kDone) pumped = PumpRange(*both, sink, end, document.Length(), progress);
+    return pumped;
+  });
   if (outcome != LResult::kDone) return outcome;
   document.sound = std::move(result);
   document.LengthChanged();

@@ -38,10 +38,9 @@ LResult ConvertDocumentFormat(LSoundDocument& document, int32_t sampleRate, int 
   if (oldRate == sampleRate && document.sound.Channels() == channels) return LResult::kDone;
   if (sampleRate <= 0 || channels < 1 || channels > 255) return LResult::kFailed;
   LSegmentList result(sampleRate, channels);
-  auto writer = MakeRef<LBlockWriter>(sampleRate, result, channels);
-  LResult outcome = ProcessingPump(kConvertProgressTitle, OpenSegmentStream(document.sound), *writer, progress);
-  writer->Finish();
-  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
+  const LResult outcome = WriteBlock(sampleRate, channels, result, [&](LSoundSink& sink) {
+    return ProcessingPump(kConvertProgressTitle, OpenSegmentStream(document.sound), sink, progress);
+  });
   if (outcome != LResult::kDone) return outcome;
   result.SetFormat(sampleRate, channels);
   document.sound = result;

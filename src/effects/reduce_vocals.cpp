@@ -70,20 +70,19 @@ LResult RunReduceVocals(LSoundDocument& document, LProgress& progress) {
   const int32_t length = document.Length();
 
   LSegmentList result;
-  auto writer = MakeRef<LBlockWriter>(document.sound.SampleRate(), result, channels);
   // Outside the selection the processing pump's format adapter keeps the left channel.
   auto left = [](LRef<LSoundStream> input) { return input; };
   auto reduce = [&](LRef<LSoundStream> input) { return processor.MakeStream(std::move(input)); };
-  LResult outcome = LResult::kDone;
-  if (toMono && start > 0) outcome = PumpPart(document, 0, start, *writer, shown, left);
-  const int32_t before = writer->FramesWritten();
-  if (outcome == LResult::kDone) outcome = PumpPart(document, start, end, *writer, shown, reduce);
-  const int32_t written = writer->FramesWritten() - before;
-  if (outcome == LResult::kDone && toMono && end < length) {
-    outcome = PumpPart(document, end, length, *writer, shown, left);
-  }
-  writer->Finish();
-  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
+  int32_t written = 0;
+  const LResult outcome = WriteBlock(document.sound.SampleRate(), channels, result, [&](LSoundSink& sink) {
+    LResult pumped = LResult::kDone;
+    if (toMono && start > 0) pumped = PumpPart(document, 0, start, sink, shown, left);
+    const int32_t before = sink.FramesWritten();
+    if (pumped == LResult::kDone) pumped = PumpPart(document, start, end, sink, shown, reduce);
+    written = sink.FramesWritten() - before;
+    if (pumped == LResult::kDone && toMono && end < length) pumped = PumpPart(document, end, length, sink, shown, left);
+    return pumped;
+  });
   if (outcome != LResult::kDone) return outcome;
   if (toMono) {
     document.sound = std::move(result);

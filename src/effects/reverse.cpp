@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "audio/pump.h"
-#include "store/block_writer.h"
+#include "store/range_process.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
@@ -39,15 +39,8 @@ LResult RunReverse(LSoundDocument& document, LProgress& progress) {
   if (end <= start) return LResult::kDone;
   progress.SetTitle(kReverseTitle);
   LRef<LSoundStream> reader = OpenSegmentStream(document.sound);
-  LSegmentList result;
-  auto writer = MakeRef<LBlockWriter>(document.sound.SampleRate(), result, document.sound.Channels());
-  LResult outcome = ReverseFrames(*reader, *writer, start, end, progress);
-  writer->Finish();
-  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
-  if (outcome != LResult::kDone) return outcome;
-  document.sound.ReplaceRange(start, end, result);
-  document.LengthChanged();
-  return LResult::kDone;
+  return ReplaceSelectionWith(document,
+                              [&](LSoundSink& sink) { return ReverseFrames(*reader, sink, start, end, progress); });
 }
 
 }  // namespace klangor

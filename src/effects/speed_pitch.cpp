@@ -10,7 +10,7 @@
 #include "effects/grain_stretch.h"
 #include "effects/processing_pump.h"
 #include "effects/rate_converter.h"
-#include "store/block_writer.h"
+#include "store/range_process.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
@@ -48,16 +48,9 @@ LResult RunSpeedPitch(LSoundDocument& document, LSpeedPitchMode mode, int32_t pe
   LSegmentList selection;
   document.sound.ExtractRange(start, end, selection);
   LRef<LSoundStream> stream = MakeSpeedPitchStream(OpenSegmentStream(selection), mode, percent);
-  LSegmentList result;
-  auto writer = MakeRef<LBlockWriter>(document.sound.SampleRate(), result, document.sound.Channels());
-  LResult outcome = ProcessingPump(kSpeedPitchTitle, std::move(stream), *writer, progress);
-  writer->Finish();
-  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
-  if (outcome != LResult::kDone) return outcome;
-  document.sound.ReplaceRange(start, end, result);
-  document.selectionEnd = start + result.Length();
-  document.LengthChanged();
-  return LResult::kDone;
+  return ReplaceSelectionWith(document, [&](LSoundSink& sink) {
+    return ProcessingPump(kSpeedPitchTitle, std::move(stream), sink, progress);
+  });
 }
 
 const char* SpeedPitchName(LSpeedPitchMode mode) {

@@ -1,7 +1,7 @@
 #include "effects/stream_effect.h"
 
 #include "audio/pump.h"
-#include "store/block_writer.h"
+#include "store/range_process.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
@@ -15,15 +15,7 @@ LResult RunStreamEffect(LSoundDocument& document, const LEffectTask& task, LProg
   if (!stream || !stream->Usable() || stream->Channels() != document.sound.Channels()) {
     return LResult::kFailed;
   }
-  LSegmentList result;
-  auto writer = MakeRef<LBlockWriter>(document.sound.SampleRate(), result, document.sound.Channels());
-  LResult outcome = PumpRange(*stream, *writer, start, end, progress);
-  writer->Finish();
-  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
-  if (outcome != LResult::kDone) return outcome;
-  document.sound.ReplaceRange(start, end, result);
-  document.LengthChanged();
-  return LResult::kDone;
+  return ReplaceSelectionWith(document, [&](LSoundSink& sink) { return PumpRange(*stream, sink, start, end, progress); });
 }
 
 }  // namespace klangor

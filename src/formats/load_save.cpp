@@ -10,14 +10,10 @@ namespace klangor {
 LResult LoadStream(LSoundStream& stream, const std::string& fileName, LSegmentList& target,
                    LProgress& progress) {
   if (!stream.Usable()) return LResult::kFailed;
-  auto writer = MakeRef<LBlockWriter>(stream.SampleRate(), target, stream.Channels());
   // The caller holds the stream through an LRef; the pump's chain takes one more reference.
-  LResult result =
-      ProcessingPump("Lade Datei " + FileNameOf(fileName), LRef<LSoundStream>(&stream), *writer, progress);
-  writer->Finish();
-  if (result == LResult::kDone && writer->Failed()) result = LResult::kFailed;
-  if (result != LResult::kDone) target.Clear();
-  return result;
+  return WriteBlock(stream.SampleRate(), stream.Channels(), target, [&](LSoundSink& sink) {
+    return ProcessingPump("Lade Datei " + FileNameOf(fileName), LRef<LSoundStream>(&stream), sink, progress);
+  });
 }
 
 LResult SaveStream(LSoundStream& stream, const std::string& path, const LSinkFactory& makeSink,

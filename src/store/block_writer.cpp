@@ -134,4 +134,13 @@ void LBlockWriter::Finish() {
   target_->Append(std::move(pending_));  // the target's segment now holds the block
 }
 
+LResult WriteBlock(int32_t sampleRate, int channels, LSegmentList& target, const LBlockFill& fill) {
+  auto writer = MakeRef<LBlockWriter>(sampleRate, target, channels);
+  LResult outcome = fill(*writer);
+  writer->Finish();
+  if (outcome == LResult::kDone && writer->Failed()) outcome = LResult::kFailed;
+  if (outcome != LResult::kDone) target.Clear();
+  return outcome;
+}
+
 }  // namespace klangor

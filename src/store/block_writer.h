@@ -9,13 +9,14 @@
 // the written length, which then reads as silence.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
+#include "audio/result.h"
 #include "audio/sound_sink.h"
-#include <memory>
-
-#include "platform/sequential_writer.h"
 #include "platform/file.h"
+#include "platform/sequential_writer.h"
 #include "store/segment.h"
 #include "store/segment_list.h"
 
@@ -49,5 +50,13 @@ class LBlockWriter final : public LSoundSink {
   std::vector<uint8_t> peakBuffer_;  // peak entries not yet written
   bool finished_ = false;
 };
+
+// Fills a block writer: returns how the writing ended.
+using LBlockFill = std::function<LResult(LSoundSink& sink)>;
+
+// Writes a new block with `fill` through a block writer of this rate and channels; `target`
+// becomes one segment over it. Failed when `fill` did not complete or the block could not be
+// written; `target` is then left empty.
+LResult WriteBlock(int32_t sampleRate, int channels, LSegmentList& target, const LBlockFill& fill);
 
 }  // namespace klangor
