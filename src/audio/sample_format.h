@@ -15,6 +15,13 @@ inline constexpr int32_t kFullScale16 = 524272;       // full scale of decoded f
 inline constexpr int32_t kDocumentFullScale = 2097152;  // nominal full scale of document readers
 inline constexpr double kSampleToFloat = 1.0 / kFullScale16;
 
+// A 64-bit count or sample brought into the 32-bit range.
+inline int32_t SaturateToInt32(int64_t value) {
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
 enum class LSampleWidth { k8Bit = 1, k16Bit = 2, k24Bit = 3, k32Bit = 4 };
 
 inline int BytesPerSample(LSampleWidth width) { return static_cast<int>(width); }

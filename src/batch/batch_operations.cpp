@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "audio/sample_format.h"
 #include "audio/time_units.h"
 #include "effects/amplify_normalize.h"
 #include "effects/auto_volume.h"
@@ -24,7 +25,7 @@ LResult InsertSilence(LSoundDocument& document, int32_t ms, bool atEnd) {
   // The stored milliseconds are unsigned.
   const int64_t frames = MsToFrames(static_cast<uint32_t>(ms), document.sound.SampleRate());
   document.sound.InsertSilence(atEnd ? document.Length() : 0,
-                               static_cast<int32_t>(std::min<int64_t>(frames, std::numeric_limits<int32_t>::max())));
+                               SaturateToInt32(frames));
   document.LengthChanged();
   return LResult::kDone;
 }

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/time_text.h"
+#include "audio/sample_format.h"
 #include "audio/time_units.h"
 
 namespace klangor {
@@ -30,8 +31,7 @@ LRangeDialog::LRangeDialog(LSoundDocument& document, std::function<void()> redra
 
 int32_t LRangeDialog::FramesOf(const std::string& text) const {
   int64_t frames = MsToFrames(ParseTimeText(text), document_.sound.SampleRate());
-  return static_cast<int32_t>(std::clamp<int64_t>(frames, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(frames);
 }
 
 void LRangeDialog::SetStartText(const std::string& text) {

@@ -1,12 +1,15 @@
 #pragma once
 // Small conversions that the effects share: decimal texts of the dialogs and stored values,
-// and saturating conversions from double precision to 32-bit integers.
+// saturating conversions to 32-bit integers, and division rounding towards minus infinity.
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <numbers>
 #include <string>
+
+#include "audio/sample_format.h"
 
 namespace klangor {
 
@@ -22,10 +25,14 @@ inline int32_t TruncToInt32(double value) {
   return static_cast<int32_t>(value);
 }
 
-inline int32_t SaturateToInt32(int64_t value) {
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(value);
+inline constexpr double kPi = std::numbers::pi;
+
+// a / b and a mod b rounded towards minus infinity (b > 0).
+inline int64_t FloorDiv(int64_t a, int64_t b) {
+  int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
 }
+inline int64_t FloorMod(int64_t a, int64_t b) { return a - FloorDiv(a, b) * b; }
 
 }  // namespace klangor

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "effects/effect_math.h"
 #include "effects/fixed_point.h"
 
 namespace klangor {
@@ -225,7 +226,6 @@ class LExactFft {
 
 LFirCoefficients DesignFir(const LFirMask& mask) {
   LFirCoefficients h{};
-  constexpr double kPi = 3.14159265358979323846;
   for (int k = 0; k < kFirBands; ++k) {
     double sum = 0.0;
     for (int n = 0; n < kFirBands; ++n) {
@@ -418,8 +418,7 @@ void LFirStream::Read(int32_t* frames, int32_t frameCount) {
 int32_t LFirStream::Position() const {
   // The input is ahead by the look-ahead and the rest of the block.
   const int64_t position = int64_t{Input().Position()} - kFirLookAheadFrames - kFirBlockFrames + blockIndex_;
-  return static_cast<int32_t>(std::clamp<int64_t>(position, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(position);
 }
 
 void LFirStream::Seek(int32_t frame) {

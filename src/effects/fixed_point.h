@@ -18,6 +18,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "audio/sample_format.h"
+
 namespace klangor {
 
 inline constexpr int32_t kUnityQ24 = 1 << 24;
@@ -34,8 +36,7 @@ inline int32_t MulQ24(int32_t sample, int32_t gain) {
 
 inline int32_t MulQ9(int32_t sample, int32_t gain) {
   const int64_t product = (int64_t{sample} * gain) >> 9;
-  return static_cast<int32_t>(std::clamp<int64_t>(product, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(product);
 }
 
 // The largest and the smallest sample of a block, both starting from 0.

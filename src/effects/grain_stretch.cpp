@@ -8,24 +8,13 @@
 
 #include "audio/pump.h"
 #include "audio/time_units.h"
+#include "effects/effect_math.h"
 #include "effects/fixed_point.h"
 #include "effects/phase_vocoder.h"
 
 namespace klangor {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
-int64_t FloorDiv(int64_t a, int64_t b) {
-  int64_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
-
-int32_t ClampToInt32(int64_t value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
 
 // trunc(speed x grain), kept within 2^40 samples so that the ramp's products stay far from
 // the 64-bit limits whatever the speed.
@@ -88,7 +77,7 @@ void LGrainStretchStream::ReadSource(int64_t bufferIndex, int64_t sourceSample, 
   }
   if (frames <= 0) return;
   if (inputAt_ != frame) {
-    Input().Seek(ClampToInt32(frame));
+    Input().Seek(SaturateToInt32(frame));
     inputAt_ = frame;
   }
   while (frames > 0) {

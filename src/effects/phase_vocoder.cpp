@@ -1,5 +1,7 @@
 #include "effects/phase_vocoder.h"
 
+#include "effects/effect_math.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -9,16 +11,9 @@
 namespace klangor {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kTwoPi = 2.0 * kPi;
 constexpr int kMaxSize = 16384;  // rates above 650 kHz share this size
 constexpr double kMaxSpeed = 8.0;
-
-int64_t FloorDiv(int64_t a, int64_t b) {
-  int64_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
 
 // Adding and subtracting 1.5 x 2^23 rounds a float to the nearest integer (for |x| < 2^22).
 constexpr float kRoundMagic = 12582912.0f;

@@ -7,30 +7,17 @@
 #include <utility>
 
 #include "audio/pump.h"
+#include "effects/effect_math.h"
 #include "effects/fixed_point.h"
 
 namespace klangor {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kPaddedTaps = 64;        // 63 taps and a zero, so each half is 32 long
 constexpr int32_t kBlockFrames = 8192;  // frames read per refill at most
 constexpr int32_t kBufferFrames = 32768;
 constexpr int32_t kMoveAbove = 32511;   // a refill above this many buffered frames moves first
 constexpr int32_t kMaxStep = 1 << 24;
-
-int64_t FloorDiv(int64_t a, int64_t b) {
-  int64_t q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
-}
-
-int64_t FloorMod(int64_t a, int64_t b) { return a - FloorDiv(a, b) * b; }
-
-int32_t SaturateToInt32(int64_t value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
 
 // The smallest shift b that brings `peak` to 16 bits with rounding: (peak + 2^(b-1)) >> b
 // is at most 32767. Then every sample within -peak..peak rounds into -32767..32767.

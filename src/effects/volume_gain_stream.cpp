@@ -34,7 +34,7 @@ LVolumeGainStream::LVolumeGainStream(LFile samples, LFile levels, const LAutoVol
 
 int32_t LVolumeGainStream::Length() const {
   const int64_t frames = analysis_.windowCount * analysis_.windowFrames;
-  return static_cast<int32_t>(std::min<int64_t>(frames, std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(frames);
 }
 
 void LVolumeGainStream::Restart() {

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "audio/error_stream.h"
+#include "audio/sample_format.h"
 #include "formats/mono_read_rule.h"
 #include "formats/readable_file.h"
 
@@ -27,12 +28,11 @@ int64_t LGsmStream::LengthSamples() const {
 }
 
 int32_t LGsmStream::Length() const {
-  return static_cast<int32_t>(std::min<int64_t>(LengthSamples(), std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(LengthSamples());
 }
 
 int32_t LGsmStream::Position() const {
-  return static_cast<int32_t>(std::clamp<int64_t>(positionSamples_, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(positionSamples_);
 }
 
 void LGsmStream::Seek(int32_t frame) {

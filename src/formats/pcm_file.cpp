@@ -115,12 +115,11 @@ int64_t LPcmFileStream::LengthFrames() const {
 }
 
 int32_t LPcmFileStream::Length() const {
-  return static_cast<int32_t>(std::min<int64_t>(LengthFrames(), std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(LengthFrames());
 }
 
 int32_t LPcmFileStream::Position() const {
-  return static_cast<int32_t>(std::clamp<int64_t>(positionFrames_, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(positionFrames_);
 }
 
 void LPcmFileStream::Read(int32_t* frames, int32_t frameCount) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "audio/sample_format.h"
 #include "formats/mono_read_rule.h"
 #include "formats/readable_file.h"
 
@@ -70,12 +71,11 @@ int64_t LVoxStream::LengthSamples() const {
 }
 
 int32_t LVoxStream::Length() const {
-  return static_cast<int32_t>(std::min<int64_t>(LengthSamples(), std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(LengthSamples());
 }
 
 int32_t LVoxStream::Position() const {
-  return static_cast<int32_t>(std::clamp<int64_t>(positionSamples_, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
+  return SaturateToInt32(positionSamples_);
 }
 
 void LVoxStream::Seek(int32_t frame) {

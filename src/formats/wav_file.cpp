@@ -227,7 +227,7 @@ LRef<LSoundStream> OpenWaveFile(const std::string& path) {
   int64_t dataBytes = layout.dataBytes == kAllOnes ? availableBytes : layout.dataBytes;
   int64_t frames = dataBytes / frameBytes;
   if (dataBytes > availableBytes) frames = (availableBytes + frameBytes - 1) / frameBytes;
-  const auto lengthFrames = static_cast<int32_t>(std::min<int64_t>(frames, std::numeric_limits<int32_t>::max()));
+  const auto lengthFrames = SaturateToInt32(frames);
   return MakeRef<LPcmFileStream>(std::move(file), CodecOf(width), static_cast<int32_t>(format.samplesPerSec),
                                  static_cast<int>(format.channels), layout.dataStart, lengthFrames);
 }
