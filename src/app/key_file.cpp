@@ -2,26 +2,11 @@
 
 #include <algorithm>
 
+#include "platform/byte_order.h"
 #include "platform/small_file.h"
 #include "platform/paths.h"
 
 namespace klangor {
-namespace {
-
-uint32_t Le32At(std::string_view bytes, size_t offset) {
-  uint32_t value = 0;
-  for (size_t k = 0; k < 4; ++k) {
-    value |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[offset + k])) << (8 * k);
-  }
-  return value;
-}
-
-void AppendLe32(std::string& bytes, uint32_t value) {
-  for (int k = 0; k < 4; ++k) bytes += static_cast<char>((value >> (8 * k)) & 0xff);
-}
-
-}  // namespace
-
 LKeyFileResult ParseKeyFile(std::string_view bytes) {
   LKeyFileResult result;
   if (bytes.empty()) return result;
@@ -33,12 +18,12 @@ LKeyFileResult ParseKeyFile(std::string_view bytes) {
   size_t offset = 1;
   while (bytes.size() - offset >= 5) {
     LKeyBinding binding;
-    binding.keyCode = Le32At(bytes, offset);
+    binding.keyCode = LoadLe32(bytes, offset);
     const size_t count = static_cast<uint8_t>(bytes[offset + 4]);
     offset += 5;
     if (bytes.size() - offset < 4 * count) break;  // cut short: the list ends here
     for (size_t k = 0; k < count; ++k, offset += 4) {
-      binding.commands.push_back(static_cast<int32_t>(Le32At(bytes, offset)));
+      binding.commands.push_back(static_cast<int32_t>(LoadLe32(bytes, offset)));
     }
     result.bindings.push_back(std::move(binding));
   }

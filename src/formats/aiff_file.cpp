@@ -7,28 +7,13 @@
 #include "audio/error_stream.h"
 #include "formats/pcm_file.h"
 #include "formats/readable_file.h"
+#include "platform/byte_order.h"
 
 namespace klangor {
 namespace {
 
 constexpr uint32_t kAllOnes = 0xFFFFFFFFu;
 constexpr int64_t kCommBytes = 18;
-
-uint32_t GetBe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
-}
-
-uint32_t GetBe16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 8 | p[1]; }
-
-void PutBe32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
-
-void PutBe16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v >> 8);
-  p[1] = static_cast<uint8_t>(v);
-}
 
 // Walks the chunks from `*offset` to the one named `id`; on success `*offset` is the start of
 // its body and `*size` its size. Each step moves forward by at least 8 bytes and a header
@@ -37,7 +22,7 @@ bool FindChunk(const LFile& file, const char (&id)[5], int64_t* offset, int32_t*
   for (;;) {
     uint8_t header[8];
     if (file.ReadAt(*offset, header, 8) != 8) return false;
-    *size = static_cast<int32_t>(GetBe32(header + 4));
+    *size = static_cast<int32_t>(LoadBe32(header + 4));
     if (*size < 0) return false;
     *offset += 8;
     if (std::memcmp(header, id, 4) == 0) return true;
@@ -51,16 +36,16 @@ std::vector<uint8_t> AiffHeader(const LPcmHeaderInfo& info) {
   // A size beyond 32 bits cannot be written; the all-ones sizes stay.
   const bool fits = info.dataBytes + 46 <= int64_t{kAllOnes};
   std::memcpy(&header[0], "FORM", 4);
-  PutBe32(&header[4], fits ? static_cast<uint32_t>(info.dataBytes + 46) : kAllOnes);
+  StoreBe32(&header[4], fits ? static_cast<uint32_t>(info.dataBytes + 46) : kAllOnes);
   std::memcpy(&header[8], "AIFFCOMM", 8);
-  PutBe32(&header[16], static_cast<uint32_t>(kCommBytes));
-  PutBe16(&header[20], static_cast<uint32_t>(info.channels));
-  PutBe32(&header[22], static_cast<uint32_t>(info.dataBytes / frameBytes));
-  PutBe16(&header[26], 16);
+  StoreBe32(&header[16], static_cast<uint32_t>(kCommBytes));
+  StoreBe16(&header[20], static_cast<uint32_t>(info.channels));
+  StoreBe32(&header[22], static_cast<uint32_t>(info.dataBytes / frameBytes));
+  StoreBe16(&header[26], 16);
   std::array<uint8_t, 10> rate = ExtendedFromRate(static_cast<uint32_t>(info.sampleRate));
   std::memcpy(&header[28], rate.data(), rate.size());
   std::memcpy(&header[38], "SSND", 4);
-  PutBe32(&header[42], info.finished && fits ? static_cast<uint32_t>(info.dataBytes + 8) : kAllOnes);
+  StoreBe32(&header[42], info.finished && fits ? static_cast<uint32_t>(info.dataBytes + 8) : kAllOnes);
   // Offset and block size stay 0.
   return header;
 }
@@ -69,7 +54,7 @@ std::vector<uint8_t> AiffHeader(const LPcmHeaderInfo& info) {
 
 std::optional<int32_t> RateFromExtended(const std::array<uint8_t, 10>& bytes) {
   const int exponent = bytes[1];
-  const uint64_t mantissa = GetBe32(&bytes[2]);
+  const uint64_t mantissa = LoadBe32(&bytes[2]);
   const int shift = 30 - exponent;
   if (shift < 0) return std::nullopt;  // 2^31 and more, infinity and NaN
   uint64_t rate = mantissa >> shift;
@@ -86,7 +71,7 @@ std::array<uint8_t, 10> ExtendedFromRate(uint32_t rate) {
   for (int i = 0; i < 32 && mantissa != 0 && (mantissa & 0x80000000u) == 0; ++i) mantissa <<= 1;
   bytes[0] = 0x40;
   bytes[1] = static_cast<uint8_t>(halvings);
-  PutBe32(&bytes[2], mantissa);
+  StoreBe32(&bytes[2], mantissa);
   return bytes;
 }
 
@@ -107,8 +92,8 @@ LRef<LSoundStream> OpenAiffFile(const std::string& path) {
     return MakeErrorStream(LStreamState::kCorrupt);
   }
   offset += (int64_t{size} + 1) & ~int64_t{1};
-  const uint32_t channels = GetBe16(comm);
-  const uint32_t bits = GetBe16(comm + 6);
+  const uint32_t channels = LoadBe16(comm);
+  const uint32_t bits = LoadBe16(comm + 6);
   std::array<uint8_t, 10> extended;
   std::memcpy(extended.data(), comm + 8, extended.size());
   const std::optional<int32_t> rate = RateFromExtended(extended);

@@ -8,32 +8,24 @@
 #include "audio/error_stream.h"
 #include "formats/pcm_file.h"
 #include "formats/readable_file.h"
+#include "platform/byte_order.h"
 
 namespace klangor {
 namespace {
 
 constexpr uint32_t kUnknownSize = 0xFFFFFFFFu;
 
-uint32_t GetBe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
-}
-
-void PutBe32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-}
-
 std::vector<uint8_t> AuHeader(const LPcmHeaderInfo& info) {
   std::vector<uint8_t> header(kAuHeaderBytes);
   std::memcpy(header.data(), ".snd", 4);
-  PutBe32(&header[4], static_cast<uint32_t>(kAuHeaderBytes));
+  StoreBe32(&header[4], static_cast<uint32_t>(kAuHeaderBytes));
   // Sizes beyond 32 bits keep the all-ones size, which reads as "up to the end".
   uint32_t size = kUnknownSize;
   if (info.finished && info.dataBytes < int64_t{kUnknownSize}) size = static_cast<uint32_t>(info.dataBytes);
-  PutBe32(&header[8], size);
-  PutBe32(&header[12], 3);
-  PutBe32(&header[16], static_cast<uint32_t>(info.sampleRate));
-  PutBe32(&header[20], static_cast<uint32_t>(info.channels));
+  StoreBe32(&header[8], size);
+  StoreBe32(&header[12], 3);
+  StoreBe32(&header[16], static_cast<uint32_t>(info.sampleRate));
+  StoreBe32(&header[20], static_cast<uint32_t>(info.channels));
   return header;
 }
 
@@ -46,18 +38,18 @@ LRef<LSoundStream> OpenAuFile(const std::string& path) {
   if (file.ReadAt(0, header, kAuHeaderBytes) != kAuHeaderBytes) return MakeErrorStream(LStreamState::kCorrupt);
   if (std::memcmp(header, ".snd", 4) != 0) return MakeErrorStream(LStreamState::kCorrupt);
 
-  const int64_t dataStart = GetBe32(header + 4);
-  const uint32_t dataBytes = GetBe32(header + 8);
+  const int64_t dataStart = LoadBe32(header + 4);
+  const uint32_t dataBytes = LoadBe32(header + 8);
   LPcmCodec codec;
-  switch (GetBe32(header + 12)) {
+  switch (LoadBe32(header + 12)) {
     case 1: codec = LPcmCodec::kMuLaw; break;
     case 2: codec = LPcmCodec::k8BitSigned; break;
     case 3: codec = LPcmCodec::k16BitBigEndian; break;
     case 27: codec = LPcmCodec::kALaw; break;
     default: return MakeErrorStream(LStreamState::kCodecMissing);
   }
-  const auto rate = static_cast<int32_t>(GetBe32(header + 16));
-  const uint32_t channelField = GetBe32(header + 20);
+  const auto rate = static_cast<int32_t>(LoadBe32(header + 16));
+  const uint32_t channelField = LoadBe32(header + 20);
   if (rate <= 0 || channelField == 0 || channelField > 255) return MakeErrorStream(LStreamState::kCorrupt);
   const auto channels = static_cast<int>(channelField);
   int64_t length = kLengthToEndOfFile;

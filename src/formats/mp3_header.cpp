@@ -1,4 +1,5 @@
 #include "formats/mp3_header.h"
+#include "platform/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,11 +10,6 @@ namespace {
 constexpr int kBitratesMpeg1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
 constexpr int kBitratesMpeg2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
 constexpr int kSampleRatesMpeg1[3] = {44100, 48000, 32000};
-
-uint32_t BigEndian32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
-}
 
 }  // namespace
 
@@ -61,12 +57,12 @@ std::optional<uint32_t> ReadMp3FrameCount(const uint8_t* frame, size_t bytes, co
     if (at < sideInfo || bytes < at + 18) continue;
     if (!std::all_of(frame + sideInfo, frame + at, [](uint8_t b) { return b == 0; })) continue;
     if (std::memcmp(frame + at, "Xing", 4) == 0 || std::memcmp(frame + at, "Info", 4) == 0) {
-      const uint32_t flags = BigEndian32(frame + at + 4);
+      const uint32_t flags = LoadBe32(frame + at + 4);
       if ((flags & 1) == 0) return std::nullopt;
-      return BigEndian32(frame + at + 8);
+      return LoadBe32(frame + at + 8);
     }
     // VBRI: "VBRI", version, delay, quality (2 bytes each), stream bytes (4), frames (4).
-    if (std::memcmp(frame + at, "VBRI", 4) == 0) return BigEndian32(frame + at + 14);
+    if (std::memcmp(frame + at, "VBRI", 4) == 0) return LoadBe32(frame + at + 14);
   }
   return std::nullopt;
 }

@@ -11,6 +11,7 @@
 #include "audio/error_stream.h"
 #include "audio/sample_format.h"
 #include "formats/pcm_file.h"
+#include "platform/byte_order.h"
 #include "platform/sequential_writer.h"
 #include "platform/file.h"
 
@@ -24,15 +25,6 @@ constexpr int32_t kMaxFmtBytes = 8192;
 constexpr uint32_t kAllOnes = 0xFFFFFFFFu;
 // What the RIFF size counts besides the data: "WAVE", the "fmt " chunk and the data header.
 constexpr int64_t kRiffOverheadBytes = kWaveHeaderBytes - 8;
-
-uint32_t Get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-void Put32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 bool IsTag(const uint8_t* p, const char (&tag)[5]) { return std::memcmp(p, tag, 4) == 0; }
 
@@ -85,7 +77,7 @@ LStreamState WalkChunks(const LFile& file, LWaveLayout* layout) {
   for (;;) {
     if (!reader.ReadExact(offset, header, 12)) return LStreamState::kCorrupt;
     if (IsTag(header, "RIFF") && IsTag(header + 8, "WAVE")) break;
-    int64_t size = RoundUpToEven(static_cast<int32_t>(Get32(header + 4)));
+    int64_t size = RoundUpToEven(static_cast<int32_t>(LoadLe32(header + 4)));
     if (size <= 4) return LStreamState::kCorrupt;
     offset += 8 + size;
   }
@@ -94,7 +86,7 @@ LStreamState WalkChunks(const LFile& file, LWaveLayout* layout) {
   // Chunks up to "fmt "; a negative size of a skipped chunk is corrupt.
   for (;;) {
     if (!reader.ReadExact(offset, header, 8)) return LStreamState::kCorrupt;
-    auto size = static_cast<int32_t>(Get32(header + 4));
+    auto size = static_cast<int32_t>(LoadLe32(header + 4));
     if (IsTag(header, "fmt ")) {
       if (size < kMinFmtBytes || size > kMaxFmtBytes) return LStreamState::kCorrupt;
       uint8_t fmt[kMaxFmtBytes];
@@ -115,10 +107,10 @@ LStreamState WalkChunks(const LFile& file, LWaveLayout* layout) {
     if (!reader.ReadExact(offset, header, 8)) return LStreamState::kCorrupt;
     if (IsTag(header, "data")) {
       layout->dataStart = offset + 8;
-      layout->dataBytes = Get32(header + 4);
+      layout->dataBytes = LoadLe32(header + 4);
       break;
     }
-    auto size = static_cast<int32_t>(Get32(header + 4));
+    auto size = static_cast<int32_t>(LoadLe32(header + 4));
     if (size < 0) return LStreamState::kCorrupt;
     offset += 8 + RoundUpToEven(size);
   }
@@ -155,13 +147,13 @@ std::vector<uint8_t> WaveHeader(const LPcmHeaderInfo& info, int bitsPerSample) {
   }
   std::vector<uint8_t> header(kWaveHeaderBytes);
   std::memcpy(header.data(), "RIFF", 4);
-  Put32(header.data() + 4, riffSize);
+  StoreLe32(header.data() + 4, riffSize);
   std::memcpy(header.data() + 8, "WAVEfmt ", 8);
-  Put32(header.data() + 16, static_cast<uint32_t>(kWaveFormatFixedBytes));
+  StoreLe32(header.data() + 16, static_cast<uint32_t>(kWaveFormatFixedBytes));
   std::vector<uint8_t> fmt = SerializeWaveFormat(MakePcmFormat(info.sampleRate, info.channels, bitsPerSample));
   std::memcpy(header.data() + 20, fmt.data(), kWaveFormatFixedBytes);
   std::memcpy(header.data() + 38, "data", 4);
-  Put32(header.data() + 42, dataSize);
+  StoreLe32(header.data() + 42, dataSize);
   return header;
 }
 
