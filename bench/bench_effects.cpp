@@ -9,13 +9,10 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
-#include <filesystem>
 #include <functional>
-#include <limits>
 #include <vector>
 
+#include "bench_signal.h"
 #include "effects/am_radio.h"
 #include "effects/distortion.h"
 #include "effects/echo.h"
@@ -26,66 +23,28 @@
 #include "effects/stereo_pan.h"
 #include "effects/stream_effect.h"
 #include "effects/telephone.h"
-#include "store/block_store.h"
-#include "store/block_writer.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
 namespace {
 
-constexpr int32_t kRate = 44100;
-constexpr int kChannels = 2;
-constexpr int32_t kSeconds = 600;
-constexpr int32_t kFrames = kRate * kSeconds;
+using namespace bench;
 
-// One second of music-like stereo audio at about a quarter of full scale.
-std::vector<int32_t> OneSecond() {
-  std::vector<int32_t> samples(static_cast<size_t>(kRate) * kChannels);
-  for (int32_t i = 0; i < kRate; ++i) {
-    const double t = static_cast<double>(i) / kRate;
-    const double level = 100000 + 300000 * (0.5 + 0.5 * std::sin(2 * 3.14159265358979 * 1.5 * t));
-    samples[static_cast<size_t>(2 * i)] = static_cast<int32_t>(level * std::sin(2 * 3.14159265358979 * 220 * t));
-    samples[static_cast<size_t>(2 * i + 1)] = static_cast<int32_t>(level * std::sin(2 * 3.14159265358979 * 331 * t));
-  }
-  return samples;
-}
-
-// Ten minutes made of one second of audio held in memory.
-class LTenMinuteStream final : public LSoundStream {
- public:
-  LTenMinuteStream() : LSoundStream(kRate, 2097152, kChannels), second_(OneSecond()) {}
-  void Read(int32_t* frames, int32_t frameCount) override {
-    while (frameCount > 0) {
-      const int32_t offset = position_ % kRate;
-      const int32_t n = std::min(frameCount, kRate - offset);
-      std::memcpy(frames, second_.data() + static_cast<size_t>(offset) * kChannels,
-                  static_cast<size_t>(n) * kChannels * sizeof(int32_t));
-      frames += static_cast<size_t>(n) * kChannels;
-      frameCount -= n;
-      position_ += n;
-    }
-  }
-  int32_t Position() const override { return position_; }
-  int32_t Length() const override { return kFrames; }
-  void Seek(int32_t frame) override { position_ = std::max(frame, 0); }
-
- private:
-  std::vector<int32_t> second_;
-  int32_t position_ = 0;
-};
+// Ten minutes held in memory.
+LRef<LSoundStream> TenMinutes() { return MakeRef<LLoopStream>(MusicSecond(100000, 300000), kFrames); }
 
 using LMake = std::function<LRef<LSoundStream>(LRef<LSoundStream>)>;
 
 void RunStream(benchmark::State& state, const LMake& make) {
   std::vector<int32_t> buffer(static_cast<size_t>(8192) * kChannels);
   for (auto _ : state) {
-    LRef<LSoundStream> stream = make(MakeRef<LTenMinuteStream>());
+    LRef<LSoundStream> stream = make(TenMinutes());
     for (int32_t done = 0; done < kFrames; done += 8192) {
       stream->Read(buffer.data(), std::min(8192, kFrames - done));
       benchmark::DoNotOptimize(buffer.data());
     }
   }
-  state.counters["x_realtime"] = benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
+  SetRealtime(state);
 }
 
 LMake Task(LEffectTask task) {
@@ -131,15 +90,7 @@ BENCHMARK(BM_TelephoneDirectStream)->Unit(benchmark::kMillisecond)->UseRealTime(
 
 // The same 10 minutes in the block store, and echo and reverb applied to the whole document.
 const LSegmentList& TenMinuteSound() {
-  static const LSegmentList sound = [] {
-    LBlockStore::Instance().SetWorkingFolder((std::filesystem::temp_directory_path() / "klangor-bench").string());
-    const std::vector<int32_t> second = OneSecond();
-    LSegmentList list;
-    auto writer = MakeRef<LBlockWriter>(kRate, list, kChannels);
-    for (int32_t s = 0; s < kSeconds; ++s) writer->Write(second.data(), kRate);
-    writer->Finish();
-    return list;
-  }();
+  static const LSegmentList sound = RepeatedInStore(MusicSecond(100000, 300000));
   return sound;
 }
 
@@ -152,7 +103,7 @@ void RunDocument(benchmark::State& state, const LEffectTask& task) {
     document->SetSelection(0, document->Length(), 0);
     if (RunStreamEffect(*document, task, progress) != LResult::kDone) state.SkipWithError("failed");
   }
-  state.counters["x_realtime"] = benchmark::Counter(kSeconds, benchmark::Counter::kIsIterationInvariantRate);
+  SetRealtime(state);
 }
 
 void BM_EchoDocument(benchmark::State& state) { RunDocument(state, MakeEchoTask(800, 50)); }
