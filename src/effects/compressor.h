@@ -95,7 +95,6 @@ class LCompressorProcessor final : public LEffectProcessor {
   LRef<LSoundStream> MakeStream(LRef<LSoundStream> input) const override;
 
   int8_t Threshold() const { return threshold_; }
-  double Factor() const { return factor_; }
   int8_t Limit() const { return limit_; }
 
  private:

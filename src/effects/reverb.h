@@ -33,11 +33,6 @@ class LReverbStream final : public LSoundFilter {
   void Read(int32_t* frames, int32_t frameCount) override;
   void Seek(int32_t frame) override;
 
-  // The start positions of the four read indices and the five gains, in tap order (tests).
-  const std::array<size_t, 4>& TapStarts() const { return starts_; }
-  const std::array<int32_t, 5>& TapGains() const { return gains_; }
-  size_t LineSamples() const { return line_.size(); }
-
  private:
   std::vector<int32_t> line_;
   std::array<size_t, 4> starts_{};

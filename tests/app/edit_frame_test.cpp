@@ -1,3 +1,6 @@
+// The steps every edit command shares, on a frame without windows: what begin-edit, undo and
+// redo ask of the frame, in which order, and what they do to the document.
+
 #include <gtest/gtest.h>
 
 #include "app/edit_frame.h"

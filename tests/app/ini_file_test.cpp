@@ -1,3 +1,6 @@
+// The INI file: lenient reading, writing a value while keeping every other line, escapes that
+// let any value survive, and names that cannot be written.
+
 #include <gtest/gtest.h>
 
 #include "app/ini_file.h"

@@ -1,3 +1,6 @@
+// The key bindings file: records read in order until one is cut short, another version, and
+// writing the bytes it reads.
+
 #include <gtest/gtest.h>
 
 #include "app/key_file.h"

@@ -1,3 +1,6 @@
+// The working folder the settings choose (and the fallbacks of unusable ones), and
+// klangor-batch working there: cleaning up a crashed process's blocks, leaving nothing behind.
+
 #include <gtest/gtest.h>
 #include <sys/time.h>
 
@@ -84,15 +87,11 @@ TEST_F(WorkingFolderTest, KlangorBatchWorksInTheFolderTheSettingsName) {
   const std::string input = folder_ + "/in.wav";
   test::WriteBytes(input, WaveFile(4000));
 
-  const char* build = std::getenv("KLANGOR_BUILD_DIR");
-  const std::string program =
-      std::string(build != nullptr ? build : ".") + "/apps/klangor-batch/klangor-batch";
-  std::string output;
   ASSERT_TRUE(EnsureFolder(folder_ + "/out"));
-  const int status = test::Run({program, "-q", "--output-folder", folder_ + "/out", input}, &output);
+  const test::LBatchRun run = test::RunKlangorBatch({"-q", "--output-folder", folder_ + "/out", input});
   unsetenv("XDG_CONFIG_HOME");
   unsetenv("KLANGOR_MACHINE_SETTINGS");
-  ASSERT_EQ(status, 0) << output;
+  ASSERT_EQ(run.status, 0) << run.output;
   const std::string written = test::ReadBytes(folder_ + "/out/in.wav");
   const std::string samples = WaveFile(4000).substr(44);
   ASSERT_GE(written.size(), samples.size());

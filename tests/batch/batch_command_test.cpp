@@ -1,3 +1,6 @@
+// The batch command records, their values and description lines, script files (also damaged
+// ones) and the output names of a batch.
+
 #include <gtest/gtest.h>
 
 #include "app/settings_keys.h"
@@ -23,15 +26,6 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
   std::vector<uint8_t> bytes;
   for (int v : values) bytes.push_back(static_cast<uint8_t>(v));
   return bytes;
-}
-
-TEST_F(BatchCommandTest, TableNamesAndLayouts) {
-  ASSERT_EQ(BatchCommands().size(), 21u);
-  EXPECT_STREQ(FindBatchCommand(0)->name, "Automatisch trimmen");
-  EXPECT_STREQ(FindBatchCommand(18)->name, "Kanäle konvertieren (Mono <-> Stereo)");
-  EXPECT_EQ(FindBatchCommand(7)->dataBytes, 6u);
-  EXPECT_EQ(FindBatchCommand(6)->dataBytes, 129u);
-  EXPECT_EQ(FindBatchCommand(21), nullptr);
 }
 
 TEST_F(BatchCommandTest, RecordsEncodeValuesLittleEndian) {
@@ -114,13 +108,6 @@ TEST_F(BatchCommandTest, OutputNames) {
   EXPECT_EQ(BatchOutputName("/music/song.take.mp3", output), "/out/song.take.aiff");
   output.formatIndex = 16;
   EXPECT_EQ(BatchOutputName("/music/song.mp3", output), "");
-
-  output = LBatchOutput{false, 5, false, "/x"};
-  WriteBatchOutput(settings_, output);
-  LBatchOutput back = ReadBatchOutput(settings_);
-  EXPECT_EQ(back.formatIndex, 5);
-  EXPECT_FALSE(back.sameFolder);
-  EXPECT_EQ(back.folder, "/x");
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
-// klangor-batch applying the gain, envelope, echo, reverb, stereo pan and reduce vocals
-// commands to real WAV files made by sox.
+// klangor-batch applying effect commands to real WAV files made by sox: gain, envelope, echo,
+// reverb, stereo pan and reduce vocals against the effect streams themselves; sample rate and
+// channels (17, 18), speed and pitch (13 to 15) with values out of range, and saving into
+// formats of a fixed rate.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,20 +28,9 @@
 namespace klangor {
 namespace {
 
-int RunBatchProgram(std::vector<std::string> args, std::string* output) {
-  const char* build = std::getenv("KLANGOR_BUILD_DIR");
-  args.insert(args.begin(), std::string(build != nullptr ? build : ".") + "/apps/klangor-batch/klangor-batch");
-  std::vector<std::string> shell = {"sh", "-c", "exec \"$0\" \"$@\" 2>&1"};
-  shell.insert(shell.end(), args.begin(), args.end());
-  return test::Run(shell, output);
-}
-
 // The 16-bit samples of a WAV file as sox reads them.
 std::vector<int32_t> Samples16(const std::string& path) {
-  std::string raw;
-  EXPECT_EQ(test::Run({"sox", path, "-t", "s16", "-e", "signed-integer", "-"}, &raw), 0);
-  std::vector<int16_t> samples(raw.size() / 2);
-  std::memcpy(samples.data(), raw.data(), samples.size() * 2);
+  const std::vector<int16_t> samples = test::SoxSamples16(path);
   return std::vector<int32_t>(samples.begin(), samples.end());
 }
 
@@ -53,14 +43,11 @@ class EffectsBatchTest : public ::testing::Test {
     if (!test::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
     folder_ = test::TempPath("-effects-batch");
     ASSERT_TRUE(EnsureFolder(folder_ + "/out"));
-    setenv("XDG_DATA_HOME", (folder_ + "/data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (folder_ + "/config").c_str(), 1);
+    test::UsePrivateHome(folder_);
     input_ = folder_ + "/take.wav";
     // Two different tones, below a third of full scale, so that no output needs the limiter.
-    ASSERT_EQ(test::Run({"sox", "-V1", "-R", "-n", "-b", "16", "-c", "2", "-r", "8000", input_, "synth", "1.5",
-                         "sine", "330", "sine", "1210", "vol", "0.3"},
-                        nullptr),
-              0);
+    test::RunTool({"sox", "-V1", "-R", "-n", "-b", "16", "-c", "2", "-r", "8000", input_, "synth", "1.5", "sine", "330",
+                   "sine", "1210", "vol", "0.3"});
     source_ = Samples16(input_);
     ASSERT_EQ(source_.size(), 2u * 12000);
     for (int32_t s : source_) internal_.push_back(s * 16);
@@ -71,8 +58,8 @@ class EffectsBatchTest : public ::testing::Test {
     std::vector<std::string> args = {"-q", "--output-folder", folder_ + "/out"};
     args.insert(args.end(), commands.begin(), commands.end());
     args.push_back(input_);
-    std::string output;
-    EXPECT_EQ(RunBatchProgram(args, &output), 0) << output;
+    const test::LBatchRun run = test::RunKlangorBatch(args);
+    EXPECT_EQ(run.status, 0) << run.output;
     return Samples16(folder_ + "/out/take.wav");
   }
 
@@ -154,11 +141,100 @@ TEST_F(EffectsBatchTest, StereoPanAndReduceVocals) {
 
   // A mono file keeps its sound under stereo pan, and the message says why.
   const std::string mono = folder_ + "/mono.wav";
-  ASSERT_EQ(test::Run({"sox", "-V1", input_, "-c", "1", mono, "remix", "1"}, nullptr), 0);
-  std::string output;
-  ASSERT_EQ(RunBatchProgram({"--output-folder", folder_ + "/out", "-q", "--command", "19=0", mono}, &output), 0);
-  EXPECT_NE(output.find("Dieser Effekt kann nur in einer Stereodatei angewendet werden."), std::string::npos) << output;
+  test::RunTool({"sox", "-V1", input_, "-c", "1", mono, "remix", "1"});
+  const test::LBatchRun run =
+      test::RunKlangorBatch({"--output-folder", folder_ + "/out", "-q", "--command", "19=0", mono});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("Dieser Effekt kann nur in einer Stereodatei angewendet werden."), std::string::npos)
+      << run.output;
   EXPECT_EQ(Samples16(folder_ + "/out/mono.wav"), Samples16(mono));
+}
+
+struct LFileInfo {
+  int rate = 0;
+  int channels = 0;
+  long frames = 0;
+};
+
+LFileInfo Probe(const std::string& path) {
+  LFileInfo info;
+  const test::LBatchRun run = test::RunKlangorBatch({"--probe", path});
+  EXPECT_EQ(run.status, 0) << run.output;
+  const std::string& text = run.output;
+  const size_t colon = text.rfind(": ");
+  EXPECT_EQ(std::sscanf(text.c_str() + colon + 2, "%d Hz, %d channels, %ld frames", &info.rate, &info.channels,
+                        &info.frames), 3) << text;
+  return info;
+}
+
+class RateBatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!test::HaveProgram("sox")) GTEST_SKIP() << "sox is not installed";
+    folder_ = test::TempPath("-rate-batch");
+    ASSERT_TRUE(EnsureFolder(folder_ + "/out"));
+    test::UsePrivateHome(folder_);
+    input_ = folder_ + "/take.wav";
+    test::RunTool({"sox", "-V1", "-R", "-n", "-b", "16", "-c", "2", "-r", "44100", input_, "synth", "0.5", "sine", "440",
+                   "sine", "1000", "vol", "0.3"});
+  }
+
+  // Runs the commands on the input; the output's format.
+  LFileInfo Convert(const std::vector<std::string>& commands, const std::string& format = "wav") {
+    std::vector<std::string> args = {"-q", "--format", format, "--output-folder", folder_ + "/out"};
+    for (const std::string& command : commands) {
+      args.push_back("--command");
+      args.push_back(command);
+    }
+    args.push_back(input_);
+    const test::LBatchRun run = test::RunKlangorBatch(args);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "");
+    return Probe(Output(format));
+  }
+  std::string Output(const std::string& format = "wav") const { return folder_ + "/out/take." + format; }
+
+  std::string folder_;
+  std::string input_;
+};
+
+TEST_F(RateBatchTest, SampleRateAndChannels) {
+  LFileInfo info = Convert({"17=48000"});
+  EXPECT_EQ(info.rate, 48000);
+  EXPECT_EQ(info.channels, 2);
+  EXPECT_EQ(info.frames, (22050L * 37 + 33) / 34);
+
+  info = Convert({"18=1"});
+  EXPECT_EQ(info.rate, 44100);
+  EXPECT_EQ(info.channels, 1);
+  // The left channel exactly.
+  EXPECT_EQ(test::SoxSamples16(Output()), test::SoxSamples16(input_, {}, {"remix", "1"}));
+
+  info = Convert({"18=1", "17=8000", "18=2"});
+  EXPECT_EQ(info.rate, 8000);
+  EXPECT_EQ(info.channels, 2);
+  EXPECT_NEAR(info.frames, 4000, 2);
+}
+
+// Values the dialogs would refuse, from a script or the command line.
+TEST_F(RateBatchTest, OutOfRangeValuesAreBroughtIntoRange) {
+  EXPECT_EQ(Convert({"17=0"}).rate, 6000);
+  EXPECT_EQ(Convert({"17=-1"}).rate, 96000);  // 4294967295 as stored
+  EXPECT_EQ(Convert({"17=200000"}).rate, 96000);
+  EXPECT_EQ(Convert({"18=0"}).channels, 1);
+  EXPECT_EQ(Convert({"18=7"}).channels, 2);
+  EXPECT_NEAR(Convert({"13=0"}).frames, 220500, 2);   // as 10 %: 10 times as long
+  EXPECT_NEAR(Convert({"14=-40"}).frames, 220500, 256);
+  EXPECT_NEAR(Convert({"14=1000"}).frames, 2205, 10);
+  EXPECT_NEAR(Convert({"15=1000"}).frames, 22050, 256);  // pitch only keeps the length
+}
+
+// Formats with a rate and channel count of their own are written through the adapter.
+TEST_F(RateBatchTest, SavingConvertsToTheFormatOfTheFile) {
+  const LFileInfo gsm = Convert({}, "gsm");
+  EXPECT_EQ(gsm.rate, 8000);
+  EXPECT_EQ(gsm.channels, 1);
+  EXPECT_NEAR(gsm.frames, 4000, 160);  // 0.5 s, in whole 160-sample frames
 }
 
 }  // namespace

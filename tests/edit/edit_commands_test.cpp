@@ -1,3 +1,7 @@
+// The commands of the "Bearbeiten" menu on a frame without windows: what each does to sound,
+// selection and undo history, their dialogs, texts and requests, and random sequences of
+// commands, undos and redos that must keep snapshots and block counts right.
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -70,7 +74,6 @@ TEST_F(EditCommandsTest, CommandsNeedAnActiveDocument) {
   EXPECT_TRUE(frame_.requests.empty());
   EXPECT_TRUE(ui_.messages.empty());
   EXPECT_FALSE(table_.Dispatch(4242, context_));
-  EXPECT_EQ(table_.Find(kCmdDelete)->menuText, "&Löschen");
 }
 
 TEST_F(EditCommandsTest, DeleteNeedsASelectionAndPlaysFromASecondBefore) {

@@ -1,8 +1,11 @@
+// The automatic volume control: what it does to quiet and loud passages, that it replaces
+// only the selection, that cancels and failures leave the sound and no temporary files, its
+// target level, and the gain stream over its analysis files.
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,85 +14,49 @@
 #include "effects/auto_volume.h"
 #include "effects/db_table.h"
 #include "effects/fixed_point.h"
-#include "effects/level.h"
 #include "effects/volume_gain_stream.h"
 #include "platform/file.h"
 #include "platform/paths.h"
-#include "store/segment_stream.h"
 #include "support/test_env.h"
-#include "dynamics_test_util.h"
+#include "effect_test_util.h"
 
 namespace klangor {
 namespace {
 
+using test::Audio;
 using test::LMemorySink;
 using test::LRecordingProgress;
 
 // Every test gets a temporary folder of its own, so that leftovers can be seen.
 class AutoVolumeTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("TMPDIR");
-    oldTmp_ = old != nullptr ? old : "";
-    hadTmp_ = old != nullptr;
-    tmp_ = test::TempPath("-tmp");
-    ASSERT_TRUE(EnsureFolder(tmp_));
-    ::setenv("TMPDIR", tmp_.c_str(), 1);
-  }
-  void TearDown() override {
-    if (hadTmp_) {
-      ::setenv("TMPDIR", oldTmp_.c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
-  }
+  AutoVolumeTest() : tmp_(test::TempPath("-tmp")), env_("TMPDIR", tmp_) { EXPECT_TRUE(EnsureFolder(tmp_)); }
 
   std::vector<std::string> TemporaryFiles() { return ListFolder(TemporaryFolder()); }
 
-  // A document over `seconds` of alternating quiet and loud passages of `passageMs`.
+  // A document over alternating quiet and loud passages of `passageMs`.
   LRef<LSoundDocument> Document(int32_t rate, int channels, int32_t frames, int32_t quiet = 20000,
                                 int32_t loud = 400000, int32_t passageMs = 3000) {
-    auto document = MakeRef<LSoundDocument>();
-    document->sound =
-        test::MakeSound(rate, channels, test::ReadAll(*test::Passages(rate, channels, frames, quiet, loud, passageMs)));
-    document->selectionStart = 0;
-    document->selectionEnd = frames;
-    return document;
-  }
-
-  static std::vector<int32_t> Audio(const LSoundDocument& document) {
-    return test::ReadAll(*OpenSegmentStream(document.sound));
+    return test::Document(rate, channels,
+                          test::ReadAll(*test::Passages(rate, channels, frames, quiet, loud, passageMs)));
   }
 
   std::string tmp_;
-
- private:
-  std::string oldTmp_;
-  bool hadTmp_ = false;
+  test::LScopedEnv env_;
 };
-
-// Levels of the middle halves of the passages.
-std::vector<int> PassageLevels(const std::vector<int32_t>& samples, int channels, int32_t passageFrames) {
-  std::vector<int> levels;
-  const size_t passage = static_cast<size_t>(passageFrames) * channels;
-  for (size_t start = 0; start + passage <= samples.size(); start += passage) {
-    levels.push_back(LevelOf(samples.data() + start + passage / 4, passage / 2));
-  }
-  return levels;
-}
 
 TEST_F(AutoVolumeTest, QuietAndLoudPassagesComeOutCloserInLevel) {
   for (int32_t rate : {22050, 44100}) {
     for (int channels : {1, 2}) {
       const int32_t passage = rate * 3;
       LRef<LSoundDocument> document = Document(rate, channels, passage * 6);
-      const std::vector<int> before = PassageLevels(Audio(*document), channels, passage);
+      const std::vector<int> before = test::PassageLevels(Audio(*document), channels, passage);
       LRecordingProgress progress;
       ASSERT_EQ(RunAutoVolume(*document, progress), LResult::kDone);
       EXPECT_EQ(document->Length(), passage * 6);
       const std::vector<int32_t> audio = Audio(*document);
       EXPECT_LE(PeakOf(audio.data(), audio.size()), kFullScale16);
-      const std::vector<int> after = PassageLevels(audio, channels, passage);
+      const std::vector<int> after = test::PassageLevels(audio, channels, passage);
       ASSERT_EQ(after.size(), 6u);
       // Passages 2 to 5 (the first two settle the tracker): the gap shrinks by several dB.
       for (size_t i = 2; i + 1 < after.size(); i += 2) {
@@ -102,23 +69,26 @@ TEST_F(AutoVolumeTest, QuietAndLoudPassagesComeOutCloserInLevel) {
       EXPECT_TRUE(TemporaryFiles().empty());
     }
   }
+  // Silence stays silent.
+  LRef<LSoundDocument> silent = Document(44100, 2, 44100, 0, 0);
+  LSilentProgress progress;
+  ASSERT_EQ(RunAutoVolume(*silent, progress), LResult::kDone);
+  EXPECT_EQ(Audio(*silent), std::vector<int32_t>(2 * 44100, 0));
 }
 
 TEST_F(AutoVolumeTest, ReplacesOnlyTheSelectionAndKeepsItsLength) {
   const int32_t rate = 8000;
   LRef<LSoundDocument> document = Document(rate, 2, rate * 4, 5000, 300000, 700);
   const std::vector<int32_t> before = Audio(*document);
-  document->selectionStart = 1234;
-  document->selectionEnd = 1234 + rate * 2 + 77;  // not a whole number of windows
+  document->SetSelection(1234, 1234 + rate * 2 + 77, 0);  // not a whole number of windows
   LRecordingProgress progress;
   ASSERT_EQ(RunAutoVolume(*document, progress), LResult::kDone);
   const std::vector<int32_t> after = Audio(*document);
   ASSERT_EQ(after.size(), before.size());
-  EXPECT_TRUE(std::equal(before.begin(), before.begin() + 2 * 1234, after.begin()));
-  const size_t end = static_cast<size_t>(document->selectionEnd) * 2;
-  EXPECT_TRUE(std::equal(before.begin() + static_cast<ptrdiff_t>(end), before.end(),
-                         after.begin() + static_cast<ptrdiff_t>(end)));
-  EXPECT_FALSE(std::equal(before.begin(), before.end(), after.begin()));
+  const int32_t end = document->selectionEnd;
+  EXPECT_EQ(test::Frames(after, 2, 0, 1234), test::Frames(before, 2, 0, 1234));
+  EXPECT_EQ(test::Frames(after, 2, end, rate * 4), test::Frames(before, 2, end, rate * 4));
+  EXPECT_NE(after, before);
 
   EXPECT_EQ(progress.title, "Durchführen Der Automatischen Verstärkungsregelung");
   EXPECT_EQ(progress.status, "Bitte Wartezeit...");
@@ -141,8 +111,7 @@ TEST_F(AutoVolumeTest, CancelInEitherPassLeavesTheSoundAndNoFiles) {
   LRef<LSoundDocument> document = Document(rate, 2, rate * 5, 10000, 200000, 1000);
   const std::vector<int32_t> before = Audio(*document);
   LRecordingProgress count;
-  LRef<LSoundDocument> copy = Document(rate, 2, rate * 5, 10000, 200000, 1000);
-  ASSERT_EQ(RunAutoVolume(*copy, count), LResult::kDone);
+  ASSERT_EQ(RunAutoVolume(*Document(rate, 2, rate * 5, 10000, 200000, 1000), count), LResult::kDone);
   // Pieces of whole windows of 220 frames: 37 windows each.
   const int firstPass = static_cast<int>((rate * 5 / 220 + 1 + 36) / 37);
   for (int question : {0, 1, firstPass - 1, firstPass, firstPass + 2, count.questions - 1}) {
@@ -174,20 +143,9 @@ TEST_F(AutoVolumeTest, FailuresLeaveNoFiles) {
   const std::string blocked = test::TempPath("-blocked");
   ASSERT_TRUE(EnsureFolder(blocked));
   test::WriteBytes(JoinPath(blocked, "klangor-" + std::to_string(::getuid())), "x");
-  ::setenv("TMPDIR", blocked.c_str(), 1);
+  test::LScopedEnv env("TMPDIR", blocked);
   EXPECT_EQ(AutoVolume(source(), *sink, progress), LResult::kFailed);
   EXPECT_EQ(sink->FramesWritten(), 0);
-}
-
-TEST_F(AutoVolumeTest, SilenceStaysSilent) {
-  LRef<LSoundDocument> document = Document(44100, 2, 44100, 0, 0);
-  LSilentProgress progress;
-  ASSERT_EQ(RunAutoVolume(*document, progress), LResult::kDone);
-  EXPECT_EQ(Audio(*document), std::vector<int32_t>(2 * 44100, 0));
-  LLevelHistogram silent{};
-  silent[0] = 50;  // every window at -127
-  EXPECT_EQ(AutoVolumeTarget(silent), -127);
-  EXPECT_EQ(AutoVolumeTarget(LLevelHistogram{}), -127);
 }
 
 TEST(AutoVolumeTargetTest, MedianOfTheWindowsNearTheLoudestEighth) {
@@ -200,9 +158,11 @@ TEST(AutoVolumeTargetTest, MedianOfTheWindowsNearTheLoudestEighth) {
   EXPECT_EQ(AutoVolumeTarget(histogram({{-60, 60}, {-20, 40}})), -20);
   EXPECT_EQ(AutoVolumeTarget(histogram({{-30, 50}, {-20, 30}, {-10, 20}})), -20);
   EXPECT_EQ(AutoVolumeTarget(histogram({{-30, 50}, {-20, 20}, {-10, 30}})), -10);
-  // A very quiet recording keeps every window.
+  // A very quiet recording keeps every window; silence and no windows give -127.
   EXPECT_EQ(AutoVolumeTarget(histogram({{-127, 10}, {-120, 10}})), -120);
   EXPECT_EQ(AutoVolumeTarget(histogram({{-127, 11}, {-120, 10}})), -127);
+  EXPECT_EQ(AutoVolumeTarget(histogram({{-127, 50}})), -127);
+  EXPECT_EQ(AutoVolumeTarget(LLevelHistogram{}), -127);
 }
 
 // The gain stream over hand-made files.
@@ -213,14 +173,12 @@ class VolumeGainStreamTest : public ::testing::Test {
   static constexpr int64_t kWindows = 120;
 
   VolumeGainStreamTest() : samplePath_(test::TempPath(".samples")), levelPath_(test::TempPath(".levels")) {
-    std::vector<int32_t> samples(static_cast<size_t>(kWindows * kWindow * kChannels));
-    for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int32_t>((i * 7919) % 200001) - 100000;
+    samples_.resize(static_cast<size_t>(kWindows * kWindow * kChannels));
+    for (size_t i = 0; i < samples_.size(); ++i) samples_[i] = static_cast<int32_t>((i * 7919) % 200001) - 100000;
     std::vector<int8_t> levels(static_cast<size_t>(kWindows * kChannels));
     for (size_t i = 0; i < levels.size(); ++i) levels[i] = static_cast<int8_t>((i / 20) % 2 == 0 ? -30 : -5);
-    LFile sampleFile = LFile::Open(samplePath_, LFileMode::kCreateAlways);
-    sampleFile.Write(samples.data(), static_cast<int64_t>(samples.size() * 4));
-    LFile levelFile = LFile::Open(levelPath_, LFileMode::kCreateAlways);
-    levelFile.Write(levels.data(), static_cast<int64_t>(levels.size()));
+    LFile::Open(samplePath_, LFileMode::kCreateAlways).Write(samples_.data(), static_cast<int64_t>(samples_.size() * 4));
+    LFile::Open(levelPath_, LFileMode::kCreateAlways).Write(levels.data(), static_cast<int64_t>(levels.size()));
     analysis_.sampleRate = 8000;
     analysis_.channels = kChannels;
     analysis_.windowFrames = kWindow;
@@ -235,6 +193,7 @@ class VolumeGainStreamTest : public ::testing::Test {
 
   std::string samplePath_;
   std::string levelPath_;
+  std::vector<int32_t> samples_;
   LAutoVolumeAnalysis analysis_;
 };
 
@@ -253,14 +212,12 @@ TEST_F(VolumeGainStreamTest, OutputDoesNotDependOnSlicingAndSeeksAnywhere) {
   test::ReadFrames(*seeking, 5000);
   seeking->Seek(3333);
   EXPECT_EQ(seeking->Position(), 3333);
-  EXPECT_EQ(test::ReadFrames(*seeking, 1000),
-            std::vector<int32_t>(expected.begin() + 3333 * kChannels, expected.begin() + 4333 * kChannels));
+  EXPECT_EQ(test::ReadFrames(*seeking, 1000), test::Frames(expected, kChannels, 3333, 4333));
+  // Before the start and past the end: silence.
   seeking->Seek(-10);
   const std::vector<int32_t> lead = test::ReadFrames(*seeking, 20);
-  EXPECT_EQ(std::vector<int32_t>(lead.begin(), lead.begin() + 20), std::vector<int32_t>(20, 0));
-  EXPECT_EQ(std::vector<int32_t>(lead.begin() + 20, lead.end()),
-            std::vector<int32_t>(expected.begin(), expected.begin() + 20));
-  // Past the end: silence.
+  EXPECT_EQ(test::Frames(lead, kChannels, 0, 10), std::vector<int32_t>(20, 0));
+  EXPECT_EQ(test::Frames(lead, kChannels, 10, 20), test::Frames(expected, kChannels, 0, 10));
   seeking->Seek(length);
   EXPECT_EQ(test::ReadFrames(*seeking, 10), std::vector<int32_t>(20, 0));
 }
@@ -268,9 +225,7 @@ TEST_F(VolumeGainStreamTest, OutputDoesNotDependOnSlicingAndSeeksAnywhere) {
 TEST_F(VolumeGainStreamTest, GainsFollowTheTargetsAndFadeOverTheLastWindow) {
   LRef<LSoundStream> stream = Make();
   const std::vector<int32_t> out = test::ReadFrames(*stream, stream->Length());
-  LFile samples = LFile::Open(samplePath_, LFileMode::kRead);
-  std::vector<int32_t> in(out.size());
-  samples.ReadAt(0, in.data(), static_cast<int64_t>(in.size() * 4));
+  const std::vector<int32_t>& in = samples_;
   // The last frame is nearly silent.
   EXPECT_LT(std::abs(out[out.size() - 2]), std::abs(in[in.size() - 2]) / 50 + 2);
   // Within the first window the gain is steady, each channel's from its own target: the

@@ -1,21 +1,41 @@
+// The effect framework (a stream effect on the selection, the one flow every effect command
+// runs through) and the effects' menu commands over the headless frame: stored values, undo
+// steps, playback afterwards, refusals and cancels that leave the sound as it was.
+
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/command_steps.h"
+#include "app/edit_frame.h"
 #include "app/headless_frame.h"
 #include "app/headless_ui.h"
 #include "app/settings_keys.h"
+#include "effects/amplify_normalize.h"
+#include "effects/auto_volume.h"
+#include "effects/compressor.h"
+#include "effects/dynamics_commands.h"
+#include "effects/echo.h"
+#include "effects/echo_commands.h"
 #include "effects/effect_command.h"
+#include "effects/envelope.h"
+#include "effects/gain_commands.h"
+#include "effects/modulation.h"
+#include "effects/rate_commands.h"
+#include "effects/speed_pitch.h"
+#include "effects/stereo_pan.h"
 #include "effects/stream_effect.h"
 #include "platform/paths.h"
-#include "store/segment_stream.h"
 #include "store/undo.h"
 #include "support/test_env.h"
-#include "support/test_streams.h"
+#include "effect_test_util.h"
 
 namespace klangor {
 namespace {
+
+using test::Audio;
 
 class LNegateProcessor final : public LEffectProcessor {
  public:
@@ -33,22 +53,14 @@ class LNeutralProcessor final : public LEffectProcessor {
 LEffectTask NegateTask() { return {"Negieren", std::make_shared<LNegateProcessor>()}; }
 
 // `frames` frames of stereo, frame i holding (i + 1, -(i + 1)) x 16.
-LSegmentList Stereo(int32_t frames) {
+std::vector<int32_t> Ramp(int32_t frames) {
   std::vector<int32_t> samples;
-  for (int32_t i = 0; i < frames; ++i) {
-    samples.push_back((i + 1) * 16);
-    samples.push_back(-(i + 1) * 16);
-  }
-  return test::MakeSound(44100, 2, samples);
-}
-
-std::vector<int32_t> Audio(const LSoundDocument& document) {
-  return test::ReadAll(*OpenSegmentStream(document.sound));
+  for (int32_t i = 0; i < frames; ++i) samples.insert(samples.end(), {(i + 1) * 16, -(i + 1) * 16});
+  return samples;
 }
 
 TEST(StreamEffectTest, OnlyTheSelectionChanges) {
-  auto document = MakeRef<LSoundDocument>();
-  document->sound = Stereo(30000);
+  LRef<LSoundDocument> document = test::Document(44100, 2, Ramp(30000));
   const std::vector<int32_t> before = Audio(*document);
   LSilentProgress progress;
 
@@ -79,91 +91,409 @@ TEST(StreamEffectTest, OnlyTheSelectionChanges) {
   EXPECT_EQ(Audio(*document), now);
 }
 
-class EffectCommandTest : public ::testing::Test {
+class EffectCommandsTest : public ::testing::Test {
  protected:
-  EffectCommandTest()
-      : folder_(test::TempPath("-effect")),
+  EffectCommandsTest()
+      : folder_(test::TempPath("-commands")),
+        tmp_("TMPDIR", folder_),
+        data_("XDG_DATA_HOME", folder_ + "/data"),
         settings_(folder_ + "/user.ini", folder_ + "/machine.ini"),
         context_{frame_, ui_, settings_} {
     EnsureFolder(folder_);
+    AddGainCommands(table_);
+    AddEchoCommands(table_);
+    AddDynamicsCommands(table_);
+    AddSpeedPitchCommands(table_);
+    AddConvertCommands(table_);
+  }
+
+  // Opens a sound with nothing selected.
+  void Open(int32_t rate, int channels, const std::vector<int32_t>& samples) {
     auto document = MakeRef<LSoundDocument>();
-    document->sound = Stereo(44100);
+    document->sound = test::MakeSound(rate, channels, samples);
     document->LengthChanged();
     frame_.OpenDocument(document);
     frame_.requests.clear();
   }
-
-  LEffectCommand Negate(bool stereoOnly = false) {
-    LEffectCommand command;
-    command.undoName = "Negieren";
-    command.title = "Negieren";
-    command.stereoOnly = stereoOnly;
-    command.askValues = [this](LCommandContext&, const LSegmentList& selection) {
-      selectionSeen_ = selection.Length();
-      return confirm_;
-    };
-    command.run = [](LSoundDocument& document, LProgress& progress) {
-      return RunStreamEffect(document, NegateTask(), progress);
-    };
-    return command;
-  }
+  void Open(int channels, int32_t frames) { Open(44100, channels, test::TestSamples(channels, frames)); }
 
   LSoundDocument& Document() { return *frame_.ActiveDocument(); }
+  std::vector<int32_t> Audio() { return test::Audio(Document()); }
+  void Run(int id) { ASSERT_TRUE(table_.Dispatch(id, context_)); }
+  std::string UndoText() { return UndoMenuText(Document()); }
 
   std::string folder_;
+  test::LScopedEnv tmp_;
+  test::LScopedEnv data_;
   LHeadlessFrame frame_;
   LHeadlessUi ui_;
   LSettingsStore settings_;
+  LCommandTable table_;
   LCommandContext context_;
-  bool confirm_ = true;
-  int32_t selectionSeen_ = -1;
 };
 
-TEST_F(EffectCommandTest, NoSelectionMeansTheWholeSoundAndPlaybackFollows) {
-  const std::vector<int32_t> before = Audio(Document());
-  RunEffectCommand(context_, Negate());
-  EXPECT_EQ(selectionSeen_, 44100);
-  std::vector<int32_t> after = Audio(Document());
-  EXPECT_EQ(after.front(), -before.front());
-  EXPECT_EQ(after.back(), -before.back());
-  EXPECT_EQ(UndoMenuText(Document()), "Rückgängig Negieren\tCtrl+Z");
-  EXPECT_EQ(frame_.playedFrom, 0);
+// --- The menu commands ---
 
-  // A selection starting at frame 1000 plays from half a second before it, not below 0.
-  Document().SetSelection(30000, 40000, 0);
-  RunEffectCommand(context_, Negate());
-  EXPECT_EQ(frame_.playedFrom, 30000 - 22050);
+TEST(EffectMenuTest, Entries) {
+  LCommandTable table;
+  AddGainCommands(table);
+  AddEchoCommands(table);
+  AddDynamicsCommands(table);
+  const std::vector<std::pair<int, std::string>> entries = {
+      {4018, "Umkehren"},          {4030, "Stimmen reduzieren"},     {kCmdAmplify, "Anpassen..."},
+      {kCmdNormalize, "Normalisieren..."}, {kCmdFadeIn, "Einblenden"}, {kCmdFadeOut, "Ausblenden"},
+      {kCmdFadeOutAndTrim, "Ausblenden und trimmen"}, {kCmdEnvelope, "Dynamik..."},
+      {kCmdDcOffset, "DCOffset Correction"}, {kCmdStereoPan, "Stereo Regler..."}, {kCmdEcho, "Echo..."},
+      {kCmdReverb, "Hall..."},     {kCmdPhaser, "Phaser..."},        {kCmdFlanger, "Flanger"},
+      {kCmdChorus, "Chorus..."},   {kCmdDistortion, "Verzerrung"},   {kCmdAmRadio, "AM Radioeffekt"},
+      {kCmdTelephone, "Telefoneffekt"}, {kCmdCompressor, "Dynamic Range Compressor..."},
+      {kCmdAutoVolume, "Automatische Lautstärken Kontrolle"}};
+  for (const auto& [id, text] : entries) {
+    ASSERT_NE(table.Find(id), nullptr) << id;
+    EXPECT_EQ(table.Find(id)->menuText, text);
+  }
+  EXPECT_EQ(table.Commands().size(), entries.size());
+}
+
+TEST_F(EffectCommandsTest, AmplifyStoresItsGainAndPlaysFromASecondBefore) {
+  Open(2, 100000);
+  Document().SetSelection(50000, 60000, 0);
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    auto& dialog = dynamic_cast<LAmplifyDialog&>(model);
+    EXPECT_EQ(dialog.gainPercent, 100);
+    dialog.ChoosePreset(3);
+    return true;
+  });
+  Run(kCmdAmplify);
+  EXPECT_EQ(settings_.Read(kAmplifyGain), 200);
+  EXPECT_EQ(UndoText(), "Rückgängig Anpassen\tCtrl+Z");
+  EXPECT_EQ(Document().sound.Segments()[1].gain, kUnityGain / 100 * 200);
+  EXPECT_EQ(frame_.playedFrom, 50000 - 44100);
+
+  // A value the dialog refuses shows its message and changes nothing.
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    dynamic_cast<LAmplifyDialog&>(model).gainPercent = 500;
+    return true;
+  });
+  Run(kCmdAmplify);
+  EXPECT_EQ(ui_.messages.back().text, LAmplifyDialog::kGainMessage);
+  EXPECT_EQ(settings_.Read(kAmplifyGain), 200);
+}
+
+TEST_F(EffectCommandsTest, FadesRunWithoutPlaybackAndTrimCuts) {
+  Open(1, 30000);
+  const std::vector<int32_t> before = Audio();
+  Document().SetSelection(1000, 2000, 0);
+  Run(kCmdFadeIn);
+  EXPECT_EQ(UndoText(), "Rückgängig Fade In\tCtrl+Z");
+  EXPECT_EQ(frame_.playedFrom, -1);
+  EXPECT_EQ(Audio()[1000], 0);
+  EXPECT_EQ(Audio()[999], before[999]);
+  Run(kCmdFadeOut);
+  EXPECT_EQ(UndoText(), "Rückgängig Fade Out\tCtrl+Z");
+  EXPECT_EQ(frame_.playedFrom, -1);
+
+  Document().SetSelection(10000, 20000, 0);
+  Run(kCmdFadeOutAndTrim);
+  EXPECT_EQ(UndoText(), "Rückgängig Ausblenden und Trimmen\tCtrl+Z");
+  EXPECT_EQ(Document().Length(), 20000);
+  EXPECT_EQ(frame_.playedFrom, 0);  // half a second before frame 10000 lies before 0
+  EXPECT_TRUE(UndoCommand(frame_));
+  EXPECT_EQ(Document().Length(), 30000);
+}
+
+TEST_F(EffectCommandsTest, DynamikReadsAndWritesTheEnvelopeFile) {
+  Open(2, 20000);
+  Run(kCmdEnvelope);  // flat: the file is created, the sound stays
+  const std::string path = folder_ + "/data/Tessaly Audio/Klangor/envelope.dat";
+  EXPECT_EQ(test::ReadBytes(path), EnvelopeBytes(FlatEnvelope()));
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    auto& dialog = dynamic_cast<LEnvelopeDialog&>(model);
+    EXPECT_EQ(dialog.Envelope(), FlatEnvelope());
+    dialog.MovePoint(1, 255, 0);
+    return true;
+  });
+  Run(kCmdEnvelope);
+  EXPECT_EQ(test::ReadBytes(path), EnvelopeBytes(FadeOutEnvelope()));
+  EXPECT_EQ(UndoText(), "Rückgängig Dynamik\tCtrl+Z");
+  const std::vector<int32_t> faded = Audio();
+  EXPECT_EQ(faded[0], test::TestSample(0, 0, 400000));
+  EXPECT_LT(std::abs(faded.back()), 1000);
+}
+
+TEST_F(EffectCommandsTest, StereoEffectsRefuseMonoSoundsAndChorusMakesThemStereo) {
+  Open(1, 8000);
+  const std::vector<int32_t> before = Audio();
+  for (int id : {kCmdStereoPan, kCmdReduceVocals}) {
+    ui_.messages.clear();
+    Run(id);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, kStereoOnlyMessage);
+    EXPECT_EQ(ui_.messages[0].caption, "Datei muß in Stereo konvertiert werden");
+    EXPECT_EQ(ui_.messages[0].buttons, LButtons::kOkCancel);
+    EXPECT_TRUE(ui_.dialogTitles.empty());
+  }
+  EXPECT_FALSE(CanUndo(Document()));
+  EXPECT_EQ(Audio(), before);
+
+  Document().SetSelection(2000, 3000, 0);
+  Run(kCmdChorus);
+  EXPECT_EQ(Document().sound.Channels(), 2);
+  EXPECT_EQ(Document().Length(), 8000);
+  EXPECT_TRUE(UndoCommand(frame_));
+  EXPECT_EQ(Document().sound.Channels(), 1);
+}
+
+TEST_F(EffectCommandsTest, StereoPanAndReduceVocalsOnStereo) {
+  Open(2, 5000);
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    dynamic_cast<LStereoPanDialog&>(model).SetValue(0);
+    return true;
+  });
+  Run(kCmdStereoPan);
+  EXPECT_EQ(settings_.Read(kStereoPan), 0);
+  EXPECT_EQ(UndoText(), "Rückgängig Stereo Pan\tCtrl+Z");
+  EXPECT_EQ(Audio()[1], 0);  // the right channel is silent at 0
+  Run(kCmdReduceVocals);
+  EXPECT_EQ(UndoText(), "Rückgängig Stimmen reduzieren\tCtrl+Z");
+  EXPECT_EQ(Document().sound.Channels(), 1);
+  EXPECT_TRUE(UndoCommand(frame_));
+  EXPECT_EQ(Document().sound.Channels(), 2);
+}
+
+TEST_F(EffectCommandsTest, EchoFamilyStoresWhatTheDialogsChose) {
+  Open(2, 8000);
+  settings_.Write(kEchoTime, 120);
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    auto& dialog = dynamic_cast<LEchoDialog&>(model);
+    EXPECT_EQ(dialog.timeMs, 120);
+    EXPECT_EQ(dialog.gainPercent, 50);
+    EXPECT_TRUE(dialog.PreviewEnabled());  // no selection: the whole sound
+    dialog.ChoosePreset(1);
+    return true;
+  });
+  const std::vector<int32_t> before = Audio();
+  Run(kCmdEcho);
+  EXPECT_EQ(settings_.Read(kEchoTime), 50);
+  EXPECT_EQ(settings_.Read(kEchoGain), 10);
+  EXPECT_EQ(UndoText(), "Rückgängig Echo\tCtrl+Z");
+  EXPECT_EQ(frame_.playedFrom, 0);
+  LRef<LSoundStream> expected = MakeEchoTask(50, 10).processor->MakeStream(OpenSegmentStream(test::MakeSound(44100, 2, before)));
+  EXPECT_EQ(Audio(), test::ReadAll(*expected));
+
+  // Without playback after effects the cursor still goes to the selection start.
   settings_.Write(kAutoPlaybackAfterEffects, false);
   frame_.playedFrom = -1;
-  RunEffectCommand(context_, Negate());
+  Document().SetSelection(3000, 4000, 0);
+  Run(kCmdPhaser);
   EXPECT_EQ(frame_.playedFrom, -1);
-  EXPECT_EQ(Document().cursor, 30000);
+  EXPECT_EQ(Document().cursor, 3000);
+
+  const std::vector<std::pair<int, std::string>> undoNames = {
+      {kCmdReverb, "Reverb"}, {kCmdPhaser, "Phaser"}, {kCmdFlanger, "Flanger"}, {kCmdChorus, "Chorus"},
+      {kCmdDistortion, "Verzerrung"}, {kCmdAmRadio, "AM Radioeffekt"}, {kCmdTelephone, "Telefoneffekt"},
+      {kCmdDcOffset, "DC Offset Correction"}, {kCmdReverse, "Umkehren"}, {kCmdNormalize, "Normalisieren"}};
+  for (const auto& [id, name] : undoNames) {
+    Run(id);
+    EXPECT_EQ(UndoText(), "Rückgängig " + name + "\tCtrl+Z");
+  }
+  EXPECT_EQ(settings_.Read(kFlangerMod), "0.5");
+  EXPECT_EQ(settings_.Read(kDistortionDegree), "0.5");
+  EXPECT_EQ(settings_.Read(kChorusTime), 40);
+
+  // A refused value keeps the sound and the stored values.
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    dynamic_cast<LChorusDialog&>(model).modulation = "3";
+    return true;
+  });
+  const std::vector<int32_t> now = Audio();
+  Run(kCmdChorus);
+  EXPECT_EQ(ui_.messages.back().text, LChorusDialog::kModulationMessage);
+  EXPECT_EQ(Audio(), now);
 }
 
-TEST_F(EffectCommandTest, CancelKeepsTheSoundAndOneUndoStep) {
-  const std::vector<int32_t> before = Audio(Document());
-  ui_.cancelAtQuestion = 0;  // the first cancel question, before the first chunk
-  RunEffectCommand(context_, Negate());
-  EXPECT_EQ(Audio(Document()), before);
-  EXPECT_TRUE(CanUndo(Document()));
-  ASSERT_TRUE(Undo(Document()));
-  EXPECT_FALSE(CanUndo(Document()));
-  EXPECT_EQ(frame_.playedFrom, -1);
+// --- Compressor and automatic volume control ---
 
-  confirm_ = false;  // the dialog cancelled: no undo step either
-  RunEffectCommand(context_, Negate());
+// Passages of 500 ms, quiet and loud, three seconds of stereo.
+LRef<LSoundStream> Passages() { return test::Passages(44100, 2, 44100 * 3, 30000, 400000, 500); }
+
+TEST_F(EffectCommandsTest, CompressorShowsStoredValuesStoresTheChoiceAndPlaysAfterwards) {
+  Open(44100, 2, test::ReadAll(*Passages()));
+  const std::vector<int32_t> before = Audio();
+  Document().SetSelection(44100, 88200, 0);
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    auto& dialog = dynamic_cast<LCompressorDialog&>(model);
+    // Nothing stored: the menu command reads 0 for each value.
+    EXPECT_EQ(dialog.threshold, 0);
+    EXPECT_EQ(dialog.ratioIndex, 0);
+    EXPECT_EQ(dialog.limit, 0);
+    dialog.ChoosePreset(2);
+    return true;
+  });
+  Run(kCmdCompressor);
+  EXPECT_EQ(ui_.dialogTitles, (std::vector<std::string>{"Dynamic Range Compressor"}));
+  EXPECT_EQ(settings_.Read(kCompressorThreshold), -6);
+  EXPECT_EQ(settings_.Read(kCompressorRatio), 2);
+  EXPECT_EQ(settings_.Read(kCompressorLimit), 3);
+  EXPECT_EQ(UndoText(), "Rückgängig Dynamic Range Compressor\tCtrl+Z");
+  EXPECT_EQ(frame_.playedFrom, 44100 - 22050);
+
+  // The selection was compressed as the stream effect does it, the rest kept.
+  const std::vector<int32_t> after = Audio();
+  ASSERT_EQ(after.size(), before.size());
+  EXPECT_EQ(test::Frames(after, 2, 0, 44100), test::Frames(before, 2, 0, 44100));
+  EXPECT_EQ(test::Frames(after, 2, 88200, 44100 * 3), test::Frames(before, 2, 88200, 44100 * 3));
+  LRef<LSoundStream> expected = MakeCompressorTask(-6, kCompressorRatios[2].factor, 3).processor->MakeStream(Passages());
+  expected->Seek(44100);
+  EXPECT_EQ(test::Frames(after, 2, 44100, 88200), test::ReadFrames(*expected, 44100));
+
+  // The next run shows what was stored.
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    auto& dialog = dynamic_cast<LCompressorDialog&>(model);
+    EXPECT_EQ(dialog.threshold, -6);
+    EXPECT_EQ(dialog.ratioIndex, 2);
+    EXPECT_EQ(dialog.limit, 3);
+    return false;  // cancelled: nothing happens
+  });
+  Run(kCmdCompressor);
+  EXPECT_EQ(Audio(), after);
+  EXPECT_TRUE(UndoCommand(frame_));  // one step, back to the sound before
   EXPECT_FALSE(CanUndo(Document()));
+  EXPECT_EQ(Audio(), before);
 }
 
-TEST_F(EffectCommandTest, StereoOnlyEffectsRefuseMono) {
-  Document().sound = test::MakeSound(44100, 1, std::vector<int32_t>(100, 16));
-  RunEffectCommand(context_, Negate(/*stereoOnly=*/true));
+TEST_F(EffectCommandsTest, CompressorRatioBeyondTheTableMakesNoUndoStep) {
+  Open(2, 8000);
+  settings_.Write(kCompressorRatio, 7);
+  const std::vector<int32_t> before = Audio();
+  Run(kCmdCompressor);
+  EXPECT_EQ(ui_.dialogTitles.size(), 1u);
+  EXPECT_FALSE(CanUndo(Document()));
+  EXPECT_FALSE(Document().modified);
+  EXPECT_EQ(Audio(), before);
+  EXPECT_EQ(frame_.playedFrom, -1);
+}
+
+TEST_F(EffectCommandsTest, CancelledRunsLeaveTheSoundWithOneUndoStep) {
+  Open(44100, 2, test::ReadAll(*Passages()));
+  const std::vector<int32_t> before = Audio();
+  ui_.cancelAtQuestion = 1;
+  Run(kCmdCompressor);
+  EXPECT_EQ(Audio(), before);
+  EXPECT_EQ(UndoText(), "Rückgängig Dynamic Range Compressor\tCtrl+Z");
+  EXPECT_EQ(frame_.playedFrom, -1);
+
+  for (int question : {0, 3, 20}) {
+    ui_.cancelAtQuestion = question;
+    Run(kCmdAutoVolume);
+    EXPECT_EQ(Audio(), before);
+    EXPECT_EQ(UndoText(), "Rückgängig Automatische Lautstärken Kontrolle\tCtrl+Z");
+    EXPECT_EQ(frame_.playedFrom, -1);
+  }
+  EXPECT_TRUE(ListFolder(TemporaryFolder()).empty());
+}
+
+TEST_F(EffectCommandsTest, AutoVolumeRunsWithoutADialog) {
+  Open(44100, 2, test::ReadAll(*Passages()));
+  const std::vector<int32_t> before = Audio();
+  Document().SetSelection(22050, 110250, 0);
+  Run(kCmdAutoVolume);
+  EXPECT_TRUE(ui_.dialogTitles.empty());
+  EXPECT_EQ(UndoText(), "Rückgängig Automatische Lautstärken Kontrolle\tCtrl+Z");
+  EXPECT_EQ(frame_.playedFrom, 0);  // half a second before 22050
+  const std::vector<int32_t> after = Audio();
+  ASSERT_EQ(after.size(), before.size());
+  EXPECT_EQ(test::Frames(after, 2, 0, 22050), test::Frames(before, 2, 0, 22050));
+  EXPECT_NE(after, before);
+  EXPECT_TRUE(ListFolder(TemporaryFolder()).empty());
+
+  // Without a document nothing happens.
+  frame_.CloseDocument(Document());
+  frame_.requests.clear();
+  Run(kCmdAutoVolume);
+  Run(kCmdCompressor);
+  EXPECT_TRUE(frame_.requests.empty());
+}
+
+// --- Speed, pitch, rate and channels ---
+
+TEST_F(EffectCommandsTest, SpeedCommandStoresItsValueAndPlaysAfterwards) {
+  Open(44100, 2, test::Tone(44100, 2, 66150, 440, 200000, 110));
+  Document().SetSelection(33075, 66150, 0);
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    auto& dialog = dynamic_cast<LSpeedPitchDialog&>(model);
+    EXPECT_EQ(dialog.percent, 100);  // nothing stored yet
+    dialog.percent = 200;
+    return true;
+  });
+  Run(kCmdSpeedAndPitch);
+  EXPECT_EQ(ui_.dialogTitles, (std::vector<std::string>{"Geschwindigkeit und Tonhöhe ändern"}));
+  EXPECT_EQ(settings_.Read(kSpSpeedPitch), 200);
+  EXPECT_EQ(settings_.Read(kConstPitchSpeed), 100);
+  EXPECT_EQ(UndoText(), "Rückgängig Geschwindigkeit und Tonhöhe ändern\tCtrl+Z");
+  EXPECT_NEAR(Document().Length(), 33075 + 16538, 1);
+  EXPECT_EQ(frame_.playedFrom, 33075 - 44100 / 2);  // half a second before the selection
+
+  // A value above 300 keeps the dialog open (here: the script gives up), nothing changes.
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    dynamic_cast<LSpeedPitchDialog&>(model).percent = 400;
+    return true;
+  });
+  const int32_t length = Document().Length();
+  Run(kCmdPitchOnly);
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, kStereoOnlyMessage);
-  EXPECT_EQ(ui_.messages[0].caption, "Datei muß in Stereo konvertiert werden");
-  EXPECT_EQ(ui_.messages[0].buttons, LButtons::kOkCancel);
-  EXPECT_EQ(Audio(Document()), std::vector<int32_t>(100, 16));
+  EXPECT_EQ(ui_.messages[0].text, "Geschwindigkeitsänderung in Prozent muss unter 300 liegen.");
+  EXPECT_EQ(Document().Length(), length);
+  EXPECT_EQ(settings_.Read(kConstSpeedPitch), 100);
+}
+
+TEST_F(EffectCommandsTest, RateCommandConvertsWithoutPreRollAndUndoes) {
+  Open(44100, 2, test::Tone(44100, 2, 66150, 440, 200000, 110));
+  const std::vector<int32_t> before = Audio();
+  Document().SetSelection(4410, 8820, 4410);
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    EXPECT_EQ(dynamic_cast<LSampleRateDialog&>(model).sampleRate, 44100);  // the document's rate
+    return true;  // unchanged: nothing happens
+  });
+  Run(kCmdConvertRate);
   EXPECT_FALSE(CanUndo(Document()));
+
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    dynamic_cast<LSampleRateDialog&>(model).sampleRate = 48000;
+    return true;
+  });
+  Run(kCmdConvertRate);
+  EXPECT_EQ(Document().sound.SampleRate(), 48000);
+  EXPECT_EQ(Document().Length(), (66150 * 37 + 33) / 34);  // the step 34 / 37 runs 0.018 % fast
+  EXPECT_EQ(Document().selectionStart, 4800);
+  EXPECT_EQ(frame_.playedFrom, 4800);  // at the selection start: no pre-roll
+  EXPECT_EQ(UndoText(), "Rückgängig Samplerate konvertieren\tCtrl+Z");
+  EXPECT_TRUE(UndoCommand(frame_));
+  EXPECT_EQ(Document().sound.SampleRate(), 44100);
+  EXPECT_EQ(Audio(), before);
+}
+
+TEST_F(EffectCommandsTest, ChannelCommandsKeepTheLeftChannelOrDoubleIt) {
+  Open(2, 20000);
+  const std::vector<int32_t> before = Audio();
+  Document().displayMode = 1;
+  Run(kCmdConvertStereo);  // already stereo: nothing
+  EXPECT_FALSE(CanUndo(Document()));
+
+  Run(kCmdConvertMono);
+  EXPECT_EQ(Document().sound.Channels(), 1);
+  EXPECT_EQ(Document().displayMode, 0);
+  EXPECT_EQ(UndoText(), "Rückgängig Convert Channels\tCtrl+Z");
+  const std::vector<int32_t> mono = Audio();
+  ASSERT_EQ(mono.size(), before.size() / 2);
+  for (size_t f = 0; f < mono.size(); ++f) ASSERT_EQ(mono[f], before[2 * f]);
+
+  Run(kCmdConvertStereo);
+  const std::vector<int32_t> stereo = Audio();
+  for (size_t f = 0; f < mono.size(); ++f) {
+    ASSERT_EQ(stereo[2 * f], mono[f]);
+    ASSERT_EQ(stereo[2 * f + 1], mono[f]);
+  }
 }
 
 }  // namespace

@@ -1,3 +1,6 @@
+// The FFT against the plain discrete Fourier transform at every size, in both directions
+// and for real input, and the transform sizes the spectral effects choose.
+
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,7 @@
+// The sample-rate converter: its integer arithmetic written out, block scaling of loud
+// input, independence from how it is read, unusable rates, its filter's response, and
+// agreement with sox.
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,13 +13,12 @@
 
 #include "audio/error_stream.h"
 #include "effects/rate_converter.h"
-#include "rate_test_util.h"
 #include "support/test_env.h"
+#include "effect_test_util.h"
 
 namespace klangor {
 namespace {
 
-using test::LSamplesStream;
 
 std::vector<int32_t> Noise(int channels, int32_t frames, int32_t amplitude, uint32_t seed) {
   std::mt19937 random(seed);
@@ -49,53 +52,8 @@ std::vector<int32_t> Reference(const LRateDesign& design, const std::vector<int3
 }
 
 std::vector<int32_t> Convert(const std::vector<int32_t>& input, int channels, int32_t from, int32_t to) {
-  LRef<LSoundStream> stream = MakeRateConverter(MakeRef<LSamplesStream>(from, channels, input), to);
+  LRef<LSoundStream> stream = MakeRateConverter(test::SamplesStream(from, channels, input), to);
   return test::ReadFrames(*stream, stream->Length());
-}
-
-TEST(RateConverterTest, DesignsOfTheDocumentedConversions) {
-  const LRateDesign up = DesignRateConverter(44100, 48000, false);
-  EXPECT_EQ(up.phases, 37);
-  EXPECT_EQ(up.step, 34);
-  EXPECT_EQ(up.cutoff, 0.975);
-  EXPECT_EQ(up.beta, 2.12);
-  EXPECT_EQ(up.taps[31], 63898);  // phase 0, t = 0: 65536 x 0.975, rounded
-
-  const LRateDesign half = DesignRateConverter(44100, 22050, false);
-  EXPECT_EQ(half.phases, 1);
-  EXPECT_EQ(half.step, 2);
-  EXPECT_EQ(half.beta, 4.538);
-
-  EXPECT_FALSE(RateNeedsTwoStages(44100, 16000));
-  EXPECT_DOUBLE_EQ(DesignRateConverter(44100, 16000, false).cutoff, 16000.0 / 44100 - 0.046875);
-
-  // 48000 to 8000: first to 16000 (cutoff 1/3 - 0.09375), then to 8000 (1/2 - 0.046875).
-  LRef<LSoundStream> chain = MakeRateConverter(test::ToneStream(48000, 1, 100, 440, 1000), 8000);
-  auto* second = dynamic_cast<LRateConverterStream*>(chain.Get());
-  ASSERT_NE(second, nullptr);
-  EXPECT_EQ(second->Design().inputRate, 16000);
-  EXPECT_DOUBLE_EQ(second->Design().cutoff, 0.5 - 0.046875);
-  auto* first = dynamic_cast<LRateConverterStream*>(&second->Source());
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->Design().outputRate, 16000);
-  EXPECT_DOUBLE_EQ(first->Design().cutoff, 16000.0 / 48000 - 0.09375);
-  EXPECT_EQ(chain->SampleRate(), 8000);
-}
-
-TEST(RateConverterTest, TapsAreSymmetricLowPassesWithUnityGain) {
-  for (auto [from, to] : {std::pair{44100, 48000}, std::pair{48000, 44100}, std::pair{44100, 16000},
-                          std::pair{8000, 11025}}) {
-    SCOPED_TRACE(std::to_string(from) + " -> " + std::to_string(to));
-    const LRateDesign d = DesignRateConverter(from, to, false);
-    const auto tap = [&](int phase, int i) { return d.taps[static_cast<size_t>(phase) * kRateTaps + i]; };
-    for (int j = 0; j < d.phases; ++j) {
-      int64_t sum = 0;
-      for (int i = 0; i < kRateTaps; ++i) sum += tap(j, i);
-      EXPECT_NEAR(static_cast<double>(sum) / 65536, 1.0, 0.005) << "phase " << j;
-      // t(j, i) = -t(P - j, 63 - i): the sinc and the window are even.
-      for (int i = 1; j > 0 && i < kRateTaps; ++i) EXPECT_EQ(tap(j, i), tap(d.phases - j, 63 - i));
-    }
-  }
 }
 
 TEST(RateConverterTest, SixteenBitSignalsFollowTheArithmeticExactly) {
@@ -170,7 +128,7 @@ TEST(RateConverterTest, OutputDoesNotDependOnSlicingAndSeeksLandWhereReadingWoul
     for (int32_t amplitude : {20000, 600000}) {
       SCOPED_TRACE(std::to_string(c.from) + " -> " + std::to_string(c.to) + " at " + std::to_string(amplitude));
       const std::vector<int32_t> input = Noise(c.channels, 12000, amplitude, 11);
-      LRef<LSoundStream> stream = MakeRateConverter(MakeRef<LSamplesStream>(c.from, c.channels, input), c.to);
+      LRef<LSoundStream> stream = MakeRateConverter(test::SamplesStream(c.from, c.channels, input), c.to);
       const int32_t length = stream->Length();
       const std::vector<int32_t> whole = test::ReadFrames(*stream, length);
       EXPECT_EQ(stream->Position(), length);
@@ -188,7 +146,7 @@ TEST(RateConverterTest, OutputDoesNotDependOnSlicingAndSeeksLandWhereReadingWoul
     }
   }
   // A converter made over a stream that is already under way starts at the matching frame.
-  auto input = MakeRef<LSamplesStream>(44100, 1, Noise(1, 20000, 30000, 2));
+  auto input = test::SamplesStream(44100, 1, Noise(1, 20000, 30000, 2));
   input->Seek(3400);
   LRef<LSoundStream> late = MakeRateConverter(input, 48000);
   EXPECT_EQ(late->Position(), 3700);  // ceil(3400 x 37 / 34)

@@ -1,6 +1,7 @@
-// The stages of the Layer III decoder against the standard's definitions: the Huffman code
-// tables as entered, the fast transforms against the formulas they stand for, the stereo
-// rules, headers and side information.
+// The parts of the Layer III decoder that the files of the peer tests never reach, against
+// the standard's formulas: mixed blocks, intensity stereo and its MPEG-2 scale factors,
+// damaged codes, refused headers; and the Huffman tables as entered (every one a complete
+// prefix code), since one mistyped code of a rarely used table would go unnoticed there.
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,6 @@
 #include "formats/mp3_requantize.h"
 #include "formats/mp3_scalefactors.h"
 #include "formats/mp3_stereo.h"
-#include "formats/mp3_synthesis.h"
 #include "formats/mp3_tables.h"
 
 namespace klangor {
@@ -46,10 +46,8 @@ class LBitWriter {
   int64_t bits_ = 0;
 };
 
-double FourThirds(int v) { return (v < 0 ? -1 : 1) * std::pow(std::abs(v), 4.0 / 3.0); }
-
-// The tables as entered: each is a complete prefix code (Kraft sum exactly 1, no code the
-// start of another) with codes that fit their lengths. A mistyped code or length breaks this.
+// Each table is a complete prefix code (Kraft sum exactly 1, no code the start of another)
+// with codes that fit their lengths. A mistyped code or length breaks this.
 TEST(Mp3HuffmanTest, EveryCodeTableIsACompletePrefixCode) {
   std::vector<int> tables = {1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 16, 24, kMp3Count1TableA, kMp3Count1TableB};
   for (int t : tables) {
@@ -72,79 +70,6 @@ TEST(Mp3HuffmanTest, EveryCodeTableIsACompletePrefixCode) {
     EXPECT_DOUBLE_EQ(kraft, 1.0);
     std::sort(codes.begin(), codes.end());
     for (size_t i = 1; i < codes.size(); ++i) EXPECT_NE(codes[i].rfind(codes[i - 1], 0), 0u) << codes[i - 1];
-  }
-  // The tables the standard leaves out, and the linbits of the escape tables.
-  EXPECT_EQ(Mp3CodeTable(4).size, 0);
-  EXPECT_EQ(Mp3CodeTable(14).size, 0);
-  const int linbits[16] = {1, 2, 3, 4, 6, 8, 10, 13, 4, 5, 6, 7, 8, 9, 11, 13};
-  for (int t = 16; t < 32; ++t) EXPECT_EQ(Mp3CodeTable(t).linbits, linbits[t - 16]) << t;
-}
-
-// Values coded with each table (escapes and signs included) and with both count-1 tables
-// decode to sign |v|^(4/3).
-TEST(Mp3HuffmanTest, CodedValuesDecodeInEveryTable) {
-  std::mt19937 random(7);
-  for (int t = 1; t < 32; ++t) {
-    const LMp3CodeTable table = Mp3CodeTable(t);
-    if (table.size == 0) continue;
-    for (bool tableB : {false, true}) {
-      SCOPED_TRACE("table " + std::to_string(t) + (tableB ? " count-1 B" : " count-1 A"));
-      LBitWriter writer;
-      std::vector<int> expected;
-      auto putValue = [&](int magnitude) {
-        int value = magnitude;
-        if (magnitude == 15 && table.linbits > 0) {
-          const uint32_t escape = random() & ((1u << table.linbits) - 1);
-          writer.Put(escape, table.linbits);
-          value += static_cast<int>(escape);
-        }
-        if (value != 0) {
-          const bool negative = random() & 1;
-          writer.Put(negative ? 1 : 0, 1);
-          if (negative) value = -value;
-        }
-        expected.push_back(value);
-      };
-      const int pairs = 100;
-      for (int i = 0; i < pairs; ++i) {
-        const int x = static_cast<int>(random() % static_cast<uint32_t>(table.size));
-        const int y = static_cast<int>(random() % static_cast<uint32_t>(table.size));
-        writer.Put(table.codes[x * table.size + y], table.lengths[x * table.size + y]);
-        putValue(x);
-        putValue(y);
-      }
-      const LMp3CodeTable quads = Mp3CodeTable(tableB ? kMp3Count1TableB : kMp3Count1TableA);
-      for (int i = 0; i < 30; ++i) {
-        const auto quad = static_cast<int>(random() % 16);
-        writer.Put(quads.codes[quad], quads.lengths[quad]);
-        for (int bit = 3; bit >= 0; --bit) {
-          const int v = (quad >> bit) & 1;
-          if (v != 0) {
-            const bool negative = random() & 1;
-            writer.Put(negative ? 1 : 0, 1);
-            expected.push_back(negative ? -1 : 1);
-          } else {
-            expected.push_back(0);
-          }
-        }
-      }
-      const std::vector<uint8_t> bytes = writer.Padded();
-      LMp3BitReader reader(bytes.data(), static_cast<int64_t>(bytes.size() - kMp3BitPaddingBytes));
-      LMp3SpectrumLayout layout;
-      layout.bigValueLines = 2 * pairs;
-      layout.region1Start = 64;  // three regions, all with this table
-      layout.region2Start = 130;
-      layout.tables[0] = layout.tables[1] = layout.tables[2] = t;
-      layout.count1TableB = tableB;
-      float values[kMp3GranuleLines];
-      const int lines = DecodeMp3Spectrum(reader, writer.Bits(), layout, values);
-      ASSERT_EQ(lines, static_cast<int>(expected.size()));
-      EXPECT_EQ(reader.Position(), writer.Bits());
-      for (int i = 0; i < kMp3GranuleLines; ++i) {
-        const double want = i < lines ? FourThirds(expected[static_cast<size_t>(i)]) : 0.0;
-        ASSERT_NEAR(values[i], want, 1e-6 * std::max(1.0, std::abs(want))) << "line " << i;
-      }
-    }
   }
 }
 
@@ -186,141 +111,64 @@ TEST(Mp3HuffmanTest, DamagedCodeGivesSilence) {
   }
 }
 
-// The fast matrixing equals V[i] = sum of cos((16 + i)(2k + 1) pi / 64) S[k].
-TEST(Mp3SynthesisTest, MatrixingFollowsTheStandard) {
-  std::mt19937 random(1);
-  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-  for (int trial = 0; trial < 20; ++trial) {
-    float s[32];
-    for (float& x : s) x = value(random);
-    float v[64];
-    Mp3SynthesisMatrixing(s, v);
-    for (int i = 0; i < 64; ++i) {
-      double want = 0;
-      for (int k = 0; k < 32; ++k) want += std::cos((16 + i) * (2 * k + 1) * M_PI / 64) * s[k];
-      EXPECT_NEAR(v[i], want, 2e-5) << "i " << i;
-    }
-  }
-}
-
-// The synthesis window as printed in the standard, at places in both halves (the second half
-// is rebuilt from the first), in units of the output's full scale.
-TEST(Mp3SynthesisTest, WindowMatchesThePrintedCoefficients) {
-  const float* d = Mp3Tables().synthesisWindow;
-  const std::vector<std::pair<int, double>> printed = {
-      {0, 0.0},          {1, -0.000015259}, {64, 0.003250122},  {127, -0.031478882}, {128, 0.031082153},
-      {192, 0.100311279}, {255, -1.144287109}, {256, 1.144989014}, {257, 1.144287109}, {312, -0.001068115},
-      {320, 0.100311279}, {369, -0.002822876}, {384, 0.031082153}, {427, -0.000442505}, {448, 0.003250122},
-      {449, 0.003173828}, {511, 0.000015259}};
-  for (const auto& [i, coefficient] : printed) EXPECT_NEAR(d[i] / 524288.0, coefficient, 1e-9) << "D[" << i << "]";
-}
-
-// The polyphase synthesis equals the standard's flow chart (shift V, matrix, build U, window,
-// sum) run in double precision, over several granules.
-TEST(Mp3SynthesisTest, FilterBankFollowsTheFlowChart) {
-  const float* d = Mp3Tables().synthesisWindow;
-  std::mt19937 random(2);
-  std::uniform_real_distribution<float> value(-0.3f, 0.3f);
-  LMp3Synthesis synthesis;
-  std::vector<double> fifo(1024, 0.0);
-  for (int granule = 0; granule < 3; ++granule) {
-    LMp3SubbandSamples in;
-    for (auto& slot : in) {
-      for (float& x : slot) x = value(random);
-    }
-    int32_t pcm[kMp3GranuleLines];
-    synthesis.Run(in, pcm);
-    for (int slot = 0; slot < 18; ++slot) {
-      std::copy_backward(fifo.begin(), fifo.end() - 64, fifo.end());
-      for (int i = 0; i < 64; ++i) {
-        fifo[static_cast<size_t>(i)] = 0;
-        for (int k = 0; k < 32; ++k) {
-          fifo[static_cast<size_t>(i)] += std::cos((16 + i) * (2 * k + 1) * M_PI / 64) * in[slot][k];
-        }
-      }
-      for (int j = 0; j < 32; ++j) {
-        double sum = 0;
-        for (int i = 0; i < 8; ++i) {
-          sum += d[64 * i + j] * fifo[static_cast<size_t>(128 * i + j)];
-          sum += d[64 * i + 32 + j] * fifo[static_cast<size_t>(128 * i + 96 + j)];
-        }
-        EXPECT_NEAR(pcm[slot * 32 + j], sum, 2.0 + 1e-5 * std::abs(sum)) << "granule " << granule << " slot " << slot;
-      }
-    }
-  }
-}
-
 // The coefficients of the alias reduction butterflies as the standard prints them.
 constexpr double kAliasCoefficients[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
 
-// The hybrid synthesis against the standard's formulas in double precision: alias reduction,
-// x[i] = sum X[k] cos(pi / 2n (2i + 1 + n/2)(2k + 1)) with the block type's window, three
-// overlapped short IMDCTs, overlap-add, frequency inversion.
-TEST(Mp3HybridTest, FollowsTheStandardForEveryBlockType) {
+// The hybrid synthesis of a mixed block against the standard's formulas in double precision:
+// alias reduction between the two long subbands only, x[i] = sum X[k] cos(pi / 2n (2i + 1 +
+// n/2)(2k + 1)) with the normal window there, three overlapped short IMDCTs above,
+// overlap-add, frequency inversion.
+TEST(Mp3HybridTest, MixedBlocksFollowTheStandard) {
   const LMp3Tables& t = Mp3Tables();
-  struct LCase {
-    LMp3BlockType type;
-    bool mixed;
-  };
-  const std::vector<LCase> cases = {{LMp3BlockType::kNormal, false}, {LMp3BlockType::kStart, false},
-                                    {LMp3BlockType::kStop, false},   {LMp3BlockType::kShort, false},
-                                    {LMp3BlockType::kShort, true}};
   std::mt19937 random(3);
   std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-  for (const LCase& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.type) * 10 + c.mixed);
-    LMp3GranuleInfo info;
-    info.blockType = c.type;
-    info.mixed = c.mixed;
-    LMp3SubbandSamples overlap = {};
-    std::vector<double> reference(576, 0.0);  // the previous granule's second halves
-    for (int granule = 0; granule < 2; ++granule) {
-      float xr[576];
-      for (float& x : xr) x = value(random);
-      std::vector<double> in(xr, xr + 576);
-      LMp3SubbandSamples out;
-      Mp3HybridSynthesis(xr, info, 2, 32, overlap, out);
+  LMp3GranuleInfo info;
+  info.blockType = LMp3BlockType::kShort;
+  info.mixed = true;
+  LMp3SubbandSamples overlap = {};
+  std::vector<double> reference(576, 0.0);  // the previous granule's second halves
+  for (int granule = 0; granule < 2; ++granule) {
+    float xr[576];
+    for (float& x : xr) x = value(random);
+    std::vector<double> in(xr, xr + 576);
+    LMp3SubbandSamples out;
+    Mp3HybridSynthesis(xr, info, 2, 32, overlap, out);
 
-      const int longSubbands = c.type != LMp3BlockType::kShort ? 32 : c.mixed ? 2 : 0;
-      for (int sb = 1; sb < longSubbands; ++sb) {
-        for (int i = 0; i < 8; ++i) {
-          const double a = in[static_cast<size_t>(sb * 18 - 1 - i)];
-          const double b = in[static_cast<size_t>(sb * 18 + i)];
-          const double cc = kAliasCoefficients[i];
-          const double cs = 1 / std::sqrt(1 + cc * cc);
-          const double ca = cc / std::sqrt(1 + cc * cc);
-          in[static_cast<size_t>(sb * 18 - 1 - i)] = a * cs - b * ca;
-          in[static_cast<size_t>(sb * 18 + i)] = b * cs + a * ca;
+    for (int i = 0; i < 8; ++i) {  // the butterflies between subbands 0 and 1
+      const double a = in[static_cast<size_t>(17 - i)];
+      const double b = in[static_cast<size_t>(18 + i)];
+      const double cc = kAliasCoefficients[i];
+      const double cs = 1 / std::sqrt(1 + cc * cc);
+      const double ca = cc / std::sqrt(1 + cc * cc);
+      in[static_cast<size_t>(17 - i)] = a * cs - b * ca;
+      in[static_cast<size_t>(18 + i)] = b * cs + a * ca;
+    }
+    for (int sb = 0; sb < 32; ++sb) {
+      double z[36] = {};
+      if (sb < 2) {
+        for (int i = 0; i < 36; ++i) {
+          double x = 0;
+          for (int k = 0; k < 18; ++k) {
+            x += in[static_cast<size_t>(sb * 18 + k)] * std::cos(M_PI / 72 * (2 * i + 1 + 18) * (2 * k + 1));
+          }
+          z[i] = x * t.longWindows[0][i];
+        }
+      } else {
+        for (int w = 0; w < 3; ++w) {
+          for (int i = 0; i < 12; ++i) {
+            double x = 0;
+            for (int k = 0; k < 6; ++k) {
+              x += in[static_cast<size_t>(sb * 18 + w * 6 + k)] * std::cos(M_PI / 24 * (2 * i + 1 + 6) * (2 * k + 1));
+            }
+            z[6 + 6 * w + i] += x * std::sin(M_PI / 12 * (i + 0.5));
+          }
         }
       }
-      for (int sb = 0; sb < 32; ++sb) {
-        double z[36] = {};
-        if (sb < longSubbands) {
-          const int type = c.type == LMp3BlockType::kShort ? 0 : static_cast<int>(c.type);
-          for (int i = 0; i < 36; ++i) {
-            double x = 0;
-            for (int k = 0; k < 18; ++k) {
-              x += in[static_cast<size_t>(sb * 18 + k)] * std::cos(M_PI / 72 * (2 * i + 1 + 18) * (2 * k + 1));
-            }
-            z[i] = x * t.longWindows[type][i];
-          }
-        } else {
-          for (int w = 0; w < 3; ++w) {
-            for (int i = 0; i < 12; ++i) {
-              double x = 0;
-              for (int k = 0; k < 6; ++k) {
-                x += in[static_cast<size_t>(sb * 18 + w * 6 + k)] * std::cos(M_PI / 24 * (2 * i + 1 + 6) * (2 * k + 1));
-              }
-              z[6 + 6 * w + i] += x * std::sin(M_PI / 12 * (i + 0.5));
-            }
-          }
-        }
-        for (int s = 0; s < 18; ++s) {
-          double sample = z[s] + reference[static_cast<size_t>(sb * 18 + s)];
-          if (s % 2 == 1 && sb % 2 == 1) sample = -sample;
-          reference[static_cast<size_t>(sb * 18 + s)] = z[s + 18];
-          EXPECT_NEAR(out[s][sb], sample, 2e-4) << "granule " << granule << " subband " << sb << " slot " << s;
-        }
+      for (int s = 0; s < 18; ++s) {
+        double sample = z[s] + reference[static_cast<size_t>(sb * 18 + s)];
+        if (s % 2 == 1 && sb % 2 == 1) sample = -sample;
+        reference[static_cast<size_t>(sb * 18 + s)] = z[s + 18];
+        EXPECT_NEAR(out[s][sb], sample, 2e-4) << "granule " << granule << " subband " << sb << " slot " << s;
       }
     }
   }
@@ -403,24 +251,6 @@ class Mp3StereoTest : public ::testing::Test {
   LMp3ScaleFactors factors_;
   const LMp3Bands& bands_ = Mp3Bands(0);
 };
-
-TEST_F(Mp3StereoTest, MiddleSideGivesSumAndDifference) {
-  for (int i = 0; i < 576; ++i) {
-    left_[i] = static_cast<float>(i % 7) - 3;
-    right_[i] = static_cast<float>(i % 5) - 2;
-  }
-  LMp3StereoMode mode;
-  mode.midSide = true;
-  float m[576];
-  float s[576];
-  std::copy(std::begin(left_), std::end(left_), m);
-  std::copy(std::begin(right_), std::end(right_), s);
-  ProcessMp3Stereo(mode, info_, factors_, bands_, 576, left_, right_);
-  for (int i = 0; i < 576; ++i) {
-    EXPECT_NEAR(left_[i], (m[i] + s[i]) / std::sqrt(2.0), 1e-5);
-    EXPECT_NEAR(right_[i], (m[i] - s[i]) / std::sqrt(2.0), 1e-5);
-  }
-}
 
 // MPEG-1 intensity stereo: above the right channel's last non-zero band, left = L kl and
 // right = L kr with the ratio tan(is_pos pi / 12); position 7 is illegal (middle/side there).
@@ -525,30 +355,8 @@ TEST(Mp3ScaleFactorTest, IntensityPositionsOfMpeg2) {
   EXPECT_TRUE(info.preflag);
 }
 
-TEST(Mp3HeaderTest, ParsesFrameSizesAndRefusesOtherLayers) {
-  struct LCase {
-    uint8_t bytes[4];
-    int frameBytes;
-    int rate;
-    int channels;
-  };
-  const std::vector<LCase> cases = {
-      {{0xFF, 0xFB, 0x90, 0x00}, 417, 44100, 2},   // MPEG-1, 128 kbit/s
-      {{0xFF, 0xFB, 0x92, 0xC0}, 418, 44100, 1},   // padded, mono
-      {{0xFF, 0xFB, 0xE8, 0x44}, 1440, 32000, 2},  // 320 kbit/s at 32000 Hz
-      {{0xFF, 0xF3, 0x80, 0x00}, 208, 22050, 2},   // MPEG-2, 64 kbit/s
-      {{0xFF, 0xE3, 0x18, 0xC0}, 72, 8000, 1},     // MPEG-2.5, 8 kbit/s
-      {{0xFF, 0xE2, 0x18, 0xC0}, 72, 8000, 1},     // with CRC
-  };
-  for (const LCase& c : cases) {
-    std::optional<LMp3Header> header = ParseMp3Header(c.bytes);
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->FrameBytes(), c.frameBytes);
-    EXPECT_EQ(header->sampleRateHz, c.rate);
-    EXPECT_EQ(header->Channels(), c.channels);
-  }
-  EXPECT_TRUE(ParseMp3Header(cases[5].bytes)->crc);
-  EXPECT_EQ(ParseMp3Header(cases[5].bytes)->SideInfoOffset(), 6);
+// Frame sizes and rates are exercised by every peer file; these headers must be refused.
+TEST(Mp3HeaderTest, RefusesOtherLayersAndInvalidFields) {
   const uint8_t refused[][4] = {
       {0xFF, 0xEB, 0x90, 0x00},  // version 01
       {0xFF, 0xFD, 0x90, 0x00},  // Layer II

@@ -14,6 +14,7 @@
 #include "formats/format_table.h"
 #include "formats/mp3_stream.h"
 #include "mp3_test_files.h"
+#include "support/test_streams.h"
 
 namespace klangor {
 namespace {
@@ -61,14 +62,17 @@ class Mp3PeerTest : public ::testing::Test {
   }
 };
 
-// Every mode against mpg123, and against ffmpeg where it is installed. The figures are
-// printed for the record.
+// Every mode against mpg123, and against ffmpeg where it is installed, opened through the
+// format table (which reads MP3 only). The figures are printed for the record.
 TEST_F(Mp3PeerTest, DecodesEveryModeToFullAccuracy) {
   const bool haveFfmpeg = test::HaveProgram("ffmpeg");
+  const LFormatEntry* entry = FindFormat("MP3");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->create, nullptr);
   for (const LMode& mode : Modes()) {
     SCOPED_TRACE(mode.name);
     const std::string mp3 = Encode(mode.name, mode.signal, mode.rate, mode.channels, 2.5, mode.options);
-    LRef<LSoundStream> stream = OpenMp3File(mp3);
+    LRef<LSoundStream> stream = entry->open(mp3);
     ASSERT_TRUE(stream->Usable());
     EXPECT_EQ(stream->SampleRate(), mode.expectedRate);
     EXPECT_EQ(stream->Channels(), mode.channels);
@@ -175,32 +179,11 @@ TEST_F(Mp3PeerTest, SeekingGivesTheSamplesOfAContinuousRead) {
 // The samples do not depend on how a reader slices its reads.
 TEST_F(Mp3PeerTest, ReadsDoNotDependOnPieceSizes) {
   const std::string mp3 = Encode("pieces", LSignal::kMusic, 44100, 2, 2.0, {"-V", "4"});
-  LRef<LSoundStream> stream = OpenMp3File(mp3);
-  const std::vector<int32_t> whole = ReadToEnd(*stream, 100000);
+  const std::vector<int32_t> whole = ReadToEnd(*OpenMp3File(mp3), 100000);
   for (uint32_t seed : {1u, 2u}) {
-    std::mt19937 random(seed);
     LRef<LSoundStream> again = OpenMp3File(mp3);
-    std::vector<int32_t> pieces;
-    while (again->Position() < again->Length()) {
-      const auto n = static_cast<int32_t>(random() % 3000);
-      std::vector<int32_t> buffer(static_cast<size_t>(n) * 2);
-      again->Read(buffer.data(), n);
-      const int32_t valid = std::min(n, again->Length() - (again->Position() - n));
-      pieces.insert(pieces.end(), buffer.begin(), buffer.begin() + static_cast<ptrdiff_t>(valid) * 2);
-    }
-    EXPECT_EQ(pieces, whole);
+    EXPECT_EQ(test::ReadInRandomPieces(*again, again->Length(), 3000, seed), whole);
   }
-}
-
-// The format table opens ".mp3" files with this reader.
-TEST_F(Mp3PeerTest, TheFormatTableOpensMp3Files) {
-  const std::string mp3 = Encode("table", LSignal::kMusic, 44100, 1, 1.0, {"-b", "64"});
-  const LFormatEntry* entry = FindFormat("MP3");
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry->create, nullptr);  // reading only
-  LRef<LSoundStream> stream = entry->open(mp3);
-  EXPECT_TRUE(stream->Usable());
-  EXPECT_EQ(stream->Channels(), 1);
 }
 
 }  // namespace

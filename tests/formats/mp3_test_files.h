@@ -118,7 +118,7 @@ inline std::vector<int32_t> ReadToEnd(LSoundStream& stream, int32_t piece = 4096
   return samples;
 }
 
-// The accuracy measures of the compliance tests of ISO/IEC 11172-4, relative to full scale.
+// The accuracy measures of MPEG decoder compliance testing, relative to full scale.
 struct LAccuracy {
   double rms = 0;
   double max = 0;

@@ -1,5 +1,6 @@
-// Damaged files of the native formats: whatever the bytes, opening and reading end in a state
-// or in samples, never in a crash, a hang or a huge allocation (also run under the sanitizers).
+// Damaged files of the native formats (WAV, AU, AIFF, GSM, VOX, G.711): whatever the bytes,
+// opening and reading end in a state or in samples, never in a crash, a hang or a huge
+// allocation (also run under the sanitizers).
 
 #include <gtest/gtest.h>
 
@@ -14,17 +15,20 @@
 #include "formats/gsm_file.h"
 #include "formats/raw_format.h"
 #include "formats/vox.h"
+#include "formats/wav_file.h"
 #include "native_test_files.h"
 
 namespace klangor {
 namespace {
 
 using namespace nativetest;  // NOLINT: test helpers
+using namespace wavtest;    // NOLINT: test helpers
 
 using LOpener = std::function<LRef<LSoundStream>(const std::string&)>;
 
 // Reads a bounded part of the stream in random pieces, around a random seek and at the end.
-void OpenAndRead(const LOpener& open, const std::string& path, std::mt19937& random) {
+// A damaged size can claim billions of frames: at most `budget` of them are read.
+void OpenAndRead(const LOpener& open, const std::string& path, std::mt19937& random, int32_t budget = 6000) {
   LRef<LSoundStream> stream = open(path);
   ASSERT_TRUE(stream);
   if (!stream->Usable()) {
@@ -42,8 +46,9 @@ void OpenAndRead(const LOpener& open, const std::string& path, std::mt19937& ran
     ASSERT_EQ(stream->Position(), before + frames);
     ASSERT_EQ(buffer.back(), 0x5A5A5A5A) << "wrote past the requested frames";
   };
-  const int32_t budget = std::min(length, 6000) + 10;
-  while (stream->Position() < budget) readSome(std::uniform_int_distribution<int32_t>(1, 3000)(random));
+  while (stream->Position() < std::min(length, budget) + 10) {
+    readSome(std::uniform_int_distribution<int32_t>(1, 3000)(random));
+  }
   stream->Seek(std::max(length - 500, 0));
   readSome(510);
   stream->Seek(std::uniform_int_distribution<int32_t>(-100, std::max(length, 0))(random));
@@ -64,6 +69,50 @@ void Damage(std::string& bytes, std::mt19937& random, size_t headerBytes) {
     bytes[at] = static_cast<char>(std::uniform_int_distribution<int>(0, 1)(random) == 0 ? kNasty[random() % sizeof kNasty]
                                                                                       : static_cast<uint8_t>(random()));
   }
+}
+
+// A small valid WAVE file with chunks before and after "fmt ", damaged mostly in the headers
+// where the parser looks.
+TEST(WaveRobustness, CorruptedAndTruncatedFiles) {
+  std::string data;
+  for (int i = 0; i < 300; ++i) data += Le16(static_cast<uint32_t>(i * 211)) + Le16(static_cast<uint32_t>(-i * 97));
+  const std::string original =
+      RiffWave(Chunk("LIST", "INFOINAM" + Le32(3) + "abc") + Chunk("fmt ", FmtBody(1, 2, 44100, 16, 4, true, "xy")) +
+               Chunk("fact", Le32(300)) + Chunk("data", data) + Chunk("id3 ", "tail"));
+  const std::string path = TestPath("damaged.wav");
+  test::WriteBytes(path, original);
+  ASSERT_TRUE(OpenWaveFile(path)->Usable());
+  std::mt19937 random(20240611);
+  int usable = 0;
+  for (int round = 0; round < 600; ++round) {
+    std::string bytes = original;
+    Damage(bytes, random, 96);
+    test::WriteBytes(path, bytes);
+    OpenAndRead(OpenWaveFile, path, random, 20000);
+    if (HasFatalFailure()) FAIL() << "round " << round;
+    usable += OpenWaveFile(path)->Usable() ? 1 : 0;
+  }
+  // The damage must have reached both outcomes, or the test tested little.
+  EXPECT_GT(usable, 50);
+  EXPECT_LT(usable, 550);
+}
+
+TEST(WaveRobustness, FileOfTinyChunksEndsQuickly) {
+  // Millions of empty chunks in front of nothing: the walk visits each once and stops at the end.
+  std::string bytes = "RIFF" + Le32(0xFFFFFFFFu) + "WAVE";
+  std::string empty = RawChunk("JUNK", 0, "");
+  bytes.reserve(bytes.size() + empty.size() * 2'000'000);
+  for (int i = 0; i < 2'000'000; ++i) bytes += empty;
+  test::WriteBytes(TestPath("tiny.wav"), bytes);
+  EXPECT_EQ(OpenWaveFile(TestPath("tiny.wav"))->State(), LStreamState::kCorrupt);
+
+  // The same before the RIFF form: chunks of 6 bytes (the smallest the search accepts).
+  std::string prefix;
+  for (int i = 0; i < 1'000'000; ++i) prefix += RawChunk("JUNK", 6, "123456");
+  test::WriteBytes(TestPath("tinyprefix.wav"), prefix + PcmWave(1, 8000, 16, S16Data({1, 2, 3})));
+  LRef<LSoundStream> stream = OpenWaveFile(TestPath("tinyprefix.wav"));
+  ASSERT_TRUE(stream->Usable());
+  EXPECT_EQ(ReadFrames(*stream, 3), (std::vector<int32_t>{16, 32, 48}));
 }
 
 TEST(NativeRobustness, DamagedCopiesOfRealFiles) {

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers for the WAVE tests: byte images of hand-made files, reading a stream, and sox.
+// Helpers for the WAVE tests: byte images of hand-made files and reading a stream.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@ namespace klangor::wavtest {
 using test::Le16;
 using test::Le32;
 using test::ReadBytes;
+using test::RunTool;
 using test::TempDir;
 using test::WriteBytes;
 
@@ -78,20 +79,5 @@ inline std::vector<int32_t> ReadFrames(LSoundStream& stream, int32_t frames) {
 }
 
 inline bool HaveSox() { return test::HaveProgram("sox") && test::HaveProgram("soxi"); }
-
-// Runs a program and returns its standard output; fails the test when it does not exit 0.
-inline std::string RunTool(const std::vector<std::string>& argv) {
-  std::string output;
-  EXPECT_EQ(test::Run(argv, &output), 0) << argv.at(0) << " " << argv.back();
-  return output;
-}
-
-// The samples of `path` as sox reads them: signed 32-bit, left-justified.
-inline std::vector<int32_t> SoxSamples(const std::string& path) {
-  std::string raw = RunTool({"sox", "-V1", "-D", path, "-t", "s32", "-"});
-  std::vector<int32_t> samples(raw.size() / 4);
-  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int32_t>(Get32At(raw, 4 * i));
-  return samples;
-}
 
 }  // namespace klangor::wavtest

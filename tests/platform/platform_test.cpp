@@ -1,3 +1,6 @@
+// The Linux layer: retrying opens, 64-bit file offsets, paths, the private temporary folder,
+// safe replacing, folder locks, child processes, and the sequential writer.
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -17,7 +20,7 @@
 namespace klangor {
 namespace {
 
-TEST(RetryOpenTest, WaitsDoubleAndComeOutOfTheBudget) {
+TEST(RetryOpenTest, WaitsDoubleWithinTheBudgetWhileShared) {
   std::vector<int> waits;
   int attempts = 0;
   int error = RetryWhileShared([&] { ++attempts; return EBUSY; }, 1000,
@@ -26,11 +29,10 @@ TEST(RetryOpenTest, WaitsDoubleAndComeOutOfTheBudget) {
   // (1000 + 127) / 256 = 4, doubling until the budget of 1000 ms is used.
   EXPECT_EQ(waits, (std::vector<int>{4, 8, 16, 32, 64, 128, 256, 512}));
   EXPECT_EQ(attempts, 9);
-}
 
-TEST(RetryOpenTest, OtherErrorsAndSuccessEndAtOnce) {
-  std::vector<int> waits;
-  int attempts = 0;
+  // Other errors and success end at once.
+  waits.clear();
+  attempts = 0;
   EXPECT_EQ(RetryWhileShared([&] { return ++attempts < 3 ? EBUSY : 0; }, 1000,
                              [&](int ms) { waits.push_back(ms); }),
             0);
@@ -138,12 +140,6 @@ TEST(ProcessTest, RunsProgramsWithoutAShell) {
   EXPECT_EQ(RunProgram({"false"}).exitCode, 1);
   EXPECT_FALSE(RunProgram({"klangor-no-such-program"}).started);
 }
-
-}  // namespace
-}  // namespace klangor
-
-namespace klangor {
-namespace {
 
 TEST(SequentialWriterTest, BothModesWriteTheSameBytes) {
   std::string pattern;

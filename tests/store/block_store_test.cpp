@@ -1,3 +1,6 @@
+// The block store (numbers, reference counts, files, the locked folder of each process) and the
+// block writer (file sizes, peak summary, seeking back).
+
 #include <gtest/gtest.h>
 
 #include <limits>

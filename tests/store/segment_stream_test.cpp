@@ -1,7 +1,9 @@
+// Reading a segment list as a stream (positions outside it, slicing, snapshots, saturating
+// gains, missing block files), the document's selection rules, and processing a selection.
+
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <random>
 #include <vector>
 
 #include "platform/file.h"
@@ -53,17 +55,8 @@ TEST(SegmentStreamTest, SlicingOfReadsDoesNotChangeTheAudio) {
   list.ScaleRangeGain(1000, 1500, 150);
   LRef<LSoundStream> stream = OpenSegmentStream(list);
   std::vector<int32_t> whole = test::ReadAll(*stream);
-  std::mt19937 random(7);
   stream->Seek(0);
-  std::vector<int32_t> sliced;
-  while (stream->Position() < stream->Length()) {
-    int32_t n = static_cast<int32_t>(random() % 700);
-    std::vector<int32_t> piece(static_cast<size_t>(n) * 2);
-    stream->Read(piece.data(), n);
-    sliced.insert(sliced.end(), piece.begin(), piece.end());
-  }
-  sliced.resize(whole.size());
-  EXPECT_EQ(sliced, whole);
+  EXPECT_EQ(test::ReadInRandomPieces(*stream, stream->Length(), 700, 7), whole);
   // A seek lands on the same frames as reading up to there.
   for (int32_t frame : {0, 99, 100, 499, 577, 1234, 2899}) {
     stream->Seek(frame);

@@ -1,3 +1,6 @@
+// The undo ring of a document: undo and redo bring back sound, positions and the modified flag,
+// the menu texts, the ring's wrap and limits, and the blocks the snapshots hold.
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -71,7 +74,7 @@ TEST(UndoTest, OneEditUndoneAndRedone) {
   EXPECT_EQ(UndoMenuText(document), "Rückgängig Schneiden\tCtrl+Z");
 }
 
-TEST(UndoTest, TwoEditsUndoneAndRedoneInOrder) {
+TEST(UndoTest, TwoEditsUndoneAndRedoneInOrderAndANewEditEndsRedo) {
   LSoundDocument document;
   Edit(document, 100);
   const LState start = StateOf(document);
@@ -91,15 +94,7 @@ TEST(UndoTest, TwoEditsUndoneAndRedoneInOrder) {
   // Undo after redo goes back again without a second "Redo" snapshot.
   ASSERT_TRUE(Undo(document));
   EXPECT_EQ(StateOf(document), afterA);
-}
-
-TEST(UndoTest, PushAfterUndoEndsRedo) {
-  LSoundDocument document;
-  Edit(document, 100);
-  PushAndEdit(document, "A", 200);
-  PushAndEdit(document, "B", 300);
-  ASSERT_TRUE(Undo(document));
-  ASSERT_TRUE(CanRedo(document));
+  // A new edit after an undo ends what could be redone.
   PushAndEdit(document, "C", 400);
   EXPECT_FALSE(CanRedo(document));
   EXPECT_FALSE(Redo(document));

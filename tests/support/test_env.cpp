@@ -1,3 +1,6 @@
+// The test environment every test program gets (a private folder, the block store inside it)
+// and the shared helpers for files, programs and sox.
+
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +8,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "platform/file.h"
@@ -80,7 +84,57 @@ LBatchRun RunKlangorBatch(std::vector<std::string> args) {
   return run;
 }
 
+std::string RunTool(const std::vector<std::string>& argv) {
+  std::string output;
+  EXPECT_EQ(Run(argv, &output), 0) << argv.at(0) << " " << argv.back();
+  return output;
+}
+
 bool HaveProgram(const std::string& program) { return !FindProgram(program).empty(); }
+
+void UsePrivateHome(const std::string& folder) {
+  ::setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+  ::setenv("KLANGOR_MACHINE_SETTINGS", (folder + "/machine/Klangor.ini").c_str(), 1);
+}
+
+LFileSizeLimit::LFileSizeLimit(rlim_t bytes) {
+  ::getrlimit(RLIMIT_FSIZE, &old_);
+  oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = old_;
+  limit.rlim_cur = bytes;
+  EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+}
+
+LFileSizeLimit::~LFileSizeLimit() {
+  ::setrlimit(RLIMIT_FSIZE, &old_);
+  ::signal(SIGXFSZ, oldHandler_);
+}
+
+std::vector<int16_t> SoxSamples16(const std::string& path, const std::vector<std::string>& inputType,
+                                  const std::vector<std::string>& effects) {
+  std::vector<std::string> argv = {"sox", "-V1", "-D"};
+  argv.insert(argv.end(), inputType.begin(), inputType.end());
+  argv.insert(argv.end(), {path, "-t", "s16", "-L", "-"});
+  argv.insert(argv.end(), effects.begin(), effects.end());
+  const std::string raw = RunTool(argv);
+  std::vector<int16_t> samples(raw.size() / 2);
+  for (size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = static_cast<int16_t>(static_cast<uint8_t>(raw[2 * i]) | static_cast<uint8_t>(raw[2 * i + 1]) << 8);
+  }
+  return samples;
+}
+
+std::vector<int32_t> SoxSamples32(const std::string& path) {
+  const std::string raw = RunTool({"sox", "-V1", "-D", path, "-t", "s32", "-L", "-"});
+  std::vector<int32_t> samples(raw.size() / 4);
+  for (size_t i = 0; i < samples.size(); ++i) {
+    uint32_t v = 0;
+    for (int b = 3; b >= 0; --b) v = v << 8 | static_cast<uint8_t>(raw[4 * i + b]);
+    samples[i] = static_cast<int32_t>(v);
+  }
+  return samples;
+}
 
 }  // namespace klangor::test
 

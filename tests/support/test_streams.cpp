@@ -1,6 +1,9 @@
+// Small streams, sinks and readers for tests.
+
 #include "support/test_streams.h"
 
 #include <algorithm>
+#include <random>
 
 #include "store/block_writer.h"
 
@@ -39,6 +42,18 @@ std::vector<int32_t> ReadAll(LSoundStream& stream) {
   std::vector<int32_t> samples(static_cast<size_t>(stream.Length()) * stream.Channels());
   stream.Seek(0);
   stream.Read(samples.data(), stream.Length());
+  return samples;
+}
+
+std::vector<int32_t> ReadInRandomPieces(LSoundStream& stream, int32_t frames, int32_t maxPiece, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int32_t> size(0, maxPiece);
+  std::vector<int32_t> samples(static_cast<size_t>(frames) * stream.Channels());
+  for (int32_t done = 0; done < frames;) {
+    const int32_t n = std::min(size(random), frames - done);
+    stream.Read(samples.data() + static_cast<size_t>(done) * stream.Channels(), n);
+    done += n;
+  }
   return samples;
 }
 

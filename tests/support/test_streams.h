@@ -62,6 +62,9 @@ class LCancelAfter final : public LProgress {
 
 // Reads a whole stream from position 0 (length frames).
 std::vector<int32_t> ReadAll(LSoundStream& stream);
+// Reads `frames` frames from the stream's position in pieces of 0 to `maxPiece` frames, their
+// sizes drawn from `seed`: a reader must not depend on how its reads are sliced.
+std::vector<int32_t> ReadInRandomPieces(LSoundStream& stream, int32_t frames, int32_t maxPiece, uint32_t seed);
 // Writes `samples` (interleaved) into a new block and returns the one-segment list.
 LSegmentList MakeSound(int32_t rate, int channels, const std::vector<int32_t>& samples);
 
