@@ -46,7 +46,8 @@ void FinishEdit(LCommandContext& context, const std::string& operation, int32_t 
   document->cursor = position;
   context.frame.RedrawActiveDocument();
   if (context.settings.Read(kAutoPlaybackAfterEffects)) {
-    document->cursor = std::max<int32_t>(0, position - backOffFrames);
+    // Wide arithmetic: a position typed far before the start must not wrap around.
+    document->cursor = static_cast<int32_t>(std::max<int64_t>(0, int64_t{position} - backOffFrames));
     context.frame.Player().Play(*document, document->cursor);
   }
 }

@@ -1,5 +1,6 @@
 #include "app/time_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace klangor {
@@ -19,8 +20,10 @@ std::string FormatTimeText(int64_t ms) {
 }
 
 int64_t ParseTimeText(std::string_view text) {
-  // Values are kept well inside 64 bits: more digits than that stop counting.
-  constexpr int64_t kLimit = int64_t{1} << 50;
+  // Every number saturates at kLimit, and so does the result in milliseconds: 2^41 ms (about
+  // 70 years) lies beyond the largest frame position even at 1 Hz, and converting it to
+  // frames at any 32-bit rate stays inside 64 bits.
+  constexpr int64_t kLimit = int64_t{1} << 41;
   int64_t whole = 0;      // seconds so far, before the current number
   int64_t current = 0;    // the number being read
   int64_t fractionMs = 0;
@@ -32,11 +35,11 @@ int64_t ParseTimeText(std::string_view text) {
       if (inFraction) {
         fractionMs += (c - '0') * place;
         place /= 10;
-      } else if (current < kLimit) {
-        current = current * 10 + (c - '0');
+      } else {
+        current = std::min(current * 10 + (c - '0'), kLimit);
       }
     } else if (c == ':') {
-      whole = (whole + current) < kLimit ? (whole + current) * 60 : kLimit;
+      whole = std::min((whole + current) * 60, kLimit);
       current = 0;
       inFraction = false;
     } else if (c == '.') {
@@ -46,7 +49,7 @@ int64_t ParseTimeText(std::string_view text) {
       negative = true;
     }
   }
-  int64_t ms = (whole + current) * 1000 + fractionMs;
+  const int64_t ms = std::min((whole + current) * 1000 + fractionMs, kLimit);
   return negative ? -ms : ms;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/retry_open.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -10,7 +11,9 @@ bool IsSharingError(int error) { return error == EBUSY || error == ETXTBSY || er
 
 int RetryWhileShared(const std::function<int()>& attempt, int budgetMs,
                      const std::function<void(int)>& sleepMs) {
-  int waitMs = (budgetMs + 127) / 256;
+  // At least 1 ms: a budget below 129 ms would otherwise give waits of 0 ms that never use
+  // the budget up, and a file held busy for good would be retried forever.
+  int waitMs = std::max((budgetMs + 127) / 256, 1);
   for (;;) {
     int error = attempt();
     if (!IsSharingError(error) || budgetMs <= 0) return error;

@@ -1,7 +1,7 @@
 #pragma once
 // Opening a file that another process holds busy is retried for a time budget: the first
-// wait is (budget + 127) / 256 ms, each further wait doubles, and every wait is taken from
-// the budget. Any other error, or an exhausted budget, ends the attempts.
+// wait is (budget + 127) / 256 ms (at least 1 ms), each further wait doubles, and every wait
+// is taken from the budget. Any other error, or an exhausted budget, ends the attempts.
 
 #include <functional>
 #include <string>

@@ -15,7 +15,18 @@ namespace klangor {
 
 LSafeReplace::LSafeReplace(std::string target, LSyncMode sync)
     : target_(std::move(target)), sync_(sync) {
-  std::string pattern = JoinPath(FolderOf(target_), "." + FileNameOf(target_) + ".klangor-XXXXXX");
+  // The temporary name adds 16 bytes to the target's; a target name near the file system's
+  // limit of 255 bytes for one name is shortened for it (at a character boundary).
+  constexpr size_t kMaxNameBytes = 255;
+  const std::string suffix = ".klangor-XXXXXX";
+  std::string name = FileNameOf(target_);
+  if (name.size() + 1 + suffix.size() > kMaxNameBytes) {
+    name.resize(kMaxNameBytes - 1 - suffix.size());
+    auto last = [&] { return static_cast<unsigned char>(name.back()); };
+    while (!name.empty() && (last() & 0xC0) == 0x80) name.pop_back();  // continuation bytes
+    if (!name.empty() && last() >= 0xC0) name.pop_back();                // their lead byte
+  }
+  std::string pattern = JoinPath(FolderOf(target_), "." + name + suffix);
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   int fd = ::mkostemp(buffer.data(), O_CLOEXEC);

@@ -138,10 +138,15 @@ void LBlockStore::Release(uint16_t block) {
       if (counts_[block] < 65535) --counts_[block];
       return;
     }
-    counts_[block] = 0;
+    // The number stays taken while its files are deleted outside the lock: handed out
+    // earlier, a writer on another thread would create its new files first and lose them
+    // to this deletion.
+    counts_[block] = 1;
   }
   RemoveFile(FileName(block, LBlockFile::kAudio));
   RemoveFile(FileName(block, LBlockFile::kPeaks));
+  std::lock_guard<std::mutex> guard(countMutex_);
+  counts_[block] = 0;
 }
 
 uint16_t LBlockStore::ReferenceCount(uint16_t block) {

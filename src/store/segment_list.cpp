@@ -145,6 +145,9 @@ void LSegmentList::InsertSilence(int32_t p, int32_t n) {
     at = 0;
   }
   const int64_t total = TotalLength(segments_);
+  // A sound never grows beyond the largest 32-bit frame count: longer silence is cut to the
+  // room that is left, so that no frame of the sound is pushed out of reach.
+  frames = std::min(frames, kMaxFrames - std::max(total, at));
   if (at >= total) {
     Append(LSegment::Silence(ToFrames(frames + (at - total))));
     return;

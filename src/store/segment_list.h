@@ -49,7 +49,8 @@ class LSegmentList {
   // silence comes first; at a negative p `other` comes first, then -p frames of silence.
   void Insert(int32_t p, const LSegmentList& other);
   // Inserts n frames of silence at p (the part before frame 0 is dropped; past the end the
-  // gap is filled with silence too).
+  // gap is filled with silence too). The list never grows beyond the largest 32-bit length:
+  // silence that would is shortened.
   void InsertSilence(int32_t p, int32_t n);
   // DeleteRange(s, e), then Insert(s, other).
   void ReplaceRange(int32_t s, int32_t e, const LSegmentList& other);

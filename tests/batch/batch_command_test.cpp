@@ -3,12 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "app/settings_keys.h"
 #include "batch/batch_command.h"
+#include "batch/batch_operations.h"
 #include "batch/batch_processor.h"
 #include "batch/batch_script.h"
 #include "platform/paths.h"
+#include "store/segment_stream.h"
+#include "store/sound_document.h"
 #include "support/test_env.h"
+#include "support/test_streams.h"
 
 namespace klangor {
 namespace {
@@ -26,6 +32,29 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
   std::vector<uint8_t> bytes;
   for (int v : values) bytes.push_back(static_cast<uint8_t>(v));
   return bytes;
+}
+
+// Commands 1 and 2 with the largest stored time: the silence is cut to the room left below
+// the largest frame count, so the sound itself stays whole and within reach of the save.
+TEST_F(BatchCommandTest, SilenceCommandsNeverPushTheSoundOutOfReach) {
+  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+  std::vector<int32_t> samples(1000);
+  for (int32_t i = 0; i < 1000; ++i) samples[static_cast<size_t>(i)] = (i + 1) * 16;
+  LSilentProgress progress;
+  for (uint32_t number : {1u, 2u}) {
+    auto document = MakeRef<LSoundDocument>();
+    document->sound = test::MakeSound(44100, 1, samples);
+    document->SetSelection(0, document->Length(), 0);
+    const LBatchCommand command = *MakeBatchCommand(number, {-1});  // 4294967295 ms
+    ASSERT_EQ(RunBatchOperation(command, *document, settings_, progress, [](const std::string&) {}),
+              LResult::kDone);
+    int64_t frames = 0;
+    for (const LSegment& segment : document->sound.Segments()) frames += segment.length;
+    EXPECT_EQ(frames, kMax) << number;
+    LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
+    reader->Seek(number == 1 ? kMax - 1000 : 0);
+    EXPECT_EQ(test::ReadInRandomPieces(*reader, 1000, 300, number), samples) << number;
+  }
 }
 
 TEST_F(BatchCommandTest, RecordsEncodeValuesLittleEndian) {

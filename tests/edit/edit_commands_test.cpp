@@ -255,6 +255,8 @@ TEST_F(EditCommandsTest, RangeDialogMovesTheSelectionAsTheUserTypes) {
     EXPECT_EQ(document.selectionStart, 154350);  // at once
     dialog.SetEndText("");
     EXPECT_EQ(document.selectionEnd, 88200);  // an empty field changes nothing
+    dialog.SetEndText("99999999999999999999");
+    EXPECT_EQ(document.selectionEnd, INT32_MAX);  // saturated, not wrapped
     dialog.SetEndText("0:00:03");
     dialog.Preview();
     return true;
@@ -264,6 +266,27 @@ TEST_F(EditCommandsTest, RangeDialogMovesTheSelectionAsTheUserTypes) {
   EXPECT_EQ(document.selectionEnd, 132300);  // not reordered: no selection
   EXPECT_FALSE(document.HasSelection());
   EXPECT_EQ(frame_.playedFrom, 0);
+}
+
+// A selection typed far before the sound's start: silence goes in at the cursor, and the
+// playback afterwards starts at the beginning, not at a position that wrapped around.
+TEST_F(EditCommandsTest, ASelectionFarBeforeTheStartPlaysFromTheBeginning) {
+  LSoundDocument& document = Open(1000);
+  document.cursor = 500;
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    dynamic_cast<LRangeDialog&>(model).SetStartText("-1000:00:00");
+    return true;
+  });
+  Run(kCmdSelectRange);
+  EXPECT_EQ(document.selectionStart, INT32_MIN);
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    dynamic_cast<LSilenceDialog&>(model).lengthText = "10";
+    return true;
+  });
+  Run(kCmdInsertSilenceCursor);
+  EXPECT_EQ(document.Length(), 1441);
+  EXPECT_EQ(frame_.playedFrom, 0);
+  EXPECT_EQ(document.cursor, 0);
 }
 
 TEST_F(EditCommandsTest, SaveSelectionAsAsksBeforeReplacing) {
@@ -318,6 +341,12 @@ TEST(TimeTextTest, FormatsAndParses) {
   EXPECT_EQ(ParseTimeText(""), 0);
   EXPECT_EQ(ParseTimeText("0.1234"), 123);
   EXPECT_GT(ParseTimeText("99999999999999999999999:99"), 0);  // no overflow into negatives
+  // Long runs of digits saturate wherever they stand, beyond any frame position.
+  for (const char* text : {"99999999999999999999", "1125899906842623:99999999999999999999",
+                           "9:9:9:9:9:9:9:9:9:9:9:9:9:99999999999999"}) {
+    EXPECT_GE(ParseTimeText(text), int64_t{2147483647} * 1000) << text;
+    EXPECT_LE(ParseTimeText("-" + std::string(text)), -int64_t{2147483647} * 1000) << text;
+  }
   EXPECT_EQ(FieldToInt(" 12x"), 12);
   EXPECT_EQ(FieldToInt("-7"), -7);
   EXPECT_EQ(FieldToInt("x"), 0);

@@ -41,6 +41,21 @@ TEST(RetryOpenTest, WaitsDoubleWithinTheBudgetWhileShared) {
             ENOENT);
   EXPECT_EQ(waits.size(), 2u);
   EXPECT_FALSE(OpenForReadingRetrying(test::TempPath(".missing"), 1000).IsOpen());
+
+  // A budget below 129 ms gives a first wait of 0 ms by the rule; the attempts must still
+  // end (at the latest after the budget in 1 ms steps) instead of spinning forever.
+  for (int budget : {0, 1, 100, 128}) {
+    waits.clear();
+    attempts = 0;
+    EXPECT_EQ(RetryWhileShared([&] { return ++attempts < 100000 ? EBUSY : 0; }, budget,
+                               [&](int ms) { waits.push_back(ms); }),
+              EBUSY)
+        << budget;
+    int waited = 0;
+    for (int ms : waits) waited += ms;
+    EXPECT_GE(waited, budget);
+    EXPECT_LT(waited, 2 * budget + 2);
+  }
 }
 
 TEST(FileTest, OffsetsBeyondFourGigabytes) {
@@ -106,6 +121,27 @@ TEST(SafeReplaceTest, TargetChangesOnlyOnCommit) {
   struct stat info;
   ASSERT_EQ(::stat(target.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+// A file whose name is close to the 255-byte limit of one name can be replaced too: the
+// temporary file next to it must not need a longer name.
+TEST(SafeReplaceTest, NamesNearTheLengthLimitCanBeReplaced) {
+  const std::string folder = test::TempDir() + "/longnames";
+  ASSERT_TRUE(EnsureFolder(folder));
+  std::string umlauts;
+  for (int i = 0; i < 125; ++i) umlauts += "\xC3\xA4";  // "ä", two bytes each
+  for (const std::string& name : {std::string(251, 'a') + ".wav", umlauts + ".au"}) {
+    const std::string target = folder + "/" + name;
+    test::WriteBytes(target, "old");
+    LSafeReplace replace(target);
+    ASSERT_TRUE(replace.Ready()) << name.size();
+    EXPECT_EQ(FolderOf(replace.TempPath()), folder);
+    test::WriteBytes(replace.TempPath(), "new");
+    ASSERT_TRUE(replace.Commit());
+    EXPECT_EQ(test::ReadBytes(target), "new");
+    EXPECT_EQ(ListFolder(folder), std::vector<std::string>{name});
+    RemoveFile(target);
+  }
 }
 
 TEST(SafeReplaceTest, NoTemporaryFileIsLeftBehind) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <thread>
 #include <vector>
 
 #include "platform/file.h"
@@ -86,6 +87,23 @@ TEST(BlockStoreTest, EachProcessWorksInItsOwnLockedSubfolder) {
   EXPECT_FALSE(IsFolder(dead));
   EXPECT_TRUE(FileExists(userFolder + "/take.aud"));
   EXPECT_TRUE(IsFolder(mine));
+}
+
+// A playback thread drops the last reference to a block while the editing thread writes a new
+// one: the freed number must not be handed out before its old files are gone, or the deletion
+// takes the new block's files with it.
+TEST(BlockStoreTest, ReleasingOnOneThreadNeverDeletesABlockWrittenOnAnother) {
+  auto work = [](int32_t value, int rounds, int* lost) {
+    for (int i = 0; i < rounds; ++i) {
+      LSegmentList list = test::MakeSound(8000, 1, std::vector<int32_t>(4, value));
+      if (test::ReadAll(*OpenSegmentStream(list)) != std::vector<int32_t>(4, value)) ++*lost;
+    }
+  };
+  int lostA = 0, lostB = 0;
+  std::thread other(work, 111, 3000, &lostA);
+  work(222, 3000, &lostB);
+  other.join();
+  EXPECT_EQ(lostA + lostB, 0);
 }
 
 TEST(BlockWriterTest, FileSizesAndPeakSummary) {
