@@ -11,6 +11,7 @@
 #include "formats/open_messages.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "store/range_process.h"
 #include "store/segment_stream.h"
 #include "store/undo.h"
 
@@ -193,7 +194,9 @@ void LoopRepeat(LCommandContext& context) {
   document->ClampSelection();
   const int32_t start = document->selectionStart;
   const int32_t end = document->selectionEnd;
-  document->sound.RepeatRange(start, end, count);
+  // Only a full disk can make it fail (for very many copies of a short range); the sound then
+  // stays as it was.
+  RepeatRangeCompact(document->sound, start, end, count);
   FinishEdit(context, name, start, OneSecond(*document));
   ShowAll(*document);
   document->SetSelection(start, end, document->cursor);

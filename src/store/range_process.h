@@ -22,6 +22,14 @@ using LStreamChain = std::function<LRef<LSoundStream>(LRef<LSoundStream> input)>
 // after the new frames.
 LResult ReplaceSelectionWith(LSoundDocument& document, const LBlockFill& fill);
 
+// Repeats frames [s, e) of `sound` as LSegmentList::RepeatRange does (the range then occurs
+// count + 1 times in a row). A short range repeated very often would need one segment per
+// copy, billions for a one-frame loop; such a range is first written out, repeated, into a new
+// block of at least kRepeatTileFrames frames, and the copies of that block stand for many
+// copies each. Failed (and `sound` unchanged) when that block could not be written.
+inline constexpr int32_t kRepeatTileFrames = 65536;
+LResult RepeatRangeCompact(LSegmentList& sound, int32_t s, int32_t e, int32_t count);
+
 // Replaces the selection by its processed version; an empty selection is done at once.
 // On success the selection covers the new audio.
 LResult ProcessSelection(LSoundDocument& document, const LStreamChain& chain, LProgress& progress);

@@ -149,5 +149,31 @@ TEST(RangeProcessTest, ProcessedSelectionReplacesOnlyOnSuccess) {
   EXPECT_EQ(document->Length(), 50000);
 }
 
+// Very many copies of a short range: the result is what plain segment copies would give, with
+// few segments, and the largest repeat count of a one-frame loop does not exhaust memory.
+TEST(RangeProcessTest, ManyRepeatsOfAShortRangeStayCompact) {
+  LSegmentList sound = Stereo(10);
+  ASSERT_EQ(RepeatRangeCompact(sound, 2, 5, 2000003), LResult::kDone);
+  ASSERT_EQ(sound.Length(), 10 + 3 * 2000003);
+  EXPECT_LT(sound.Segments().size(), 100u);
+  LRef<LSoundStream> reader = OpenSegmentStream(sound);
+  std::vector<int32_t> frame(2);
+  for (int32_t at : {0, 1, 2, 3, 4, 5, 65537, 6000007, 6000008, 6000009, 6000010, 6000017, 6000018}) {
+    // Frames 2..4 repeat until the original 2..9 follow.
+    const int32_t expected = at < 2 ? at : at < 2 + 3 * 2000003 ? 2 + (at - 2) % 3 : at - 3 * 2000003;
+    reader->Seek(at);
+    reader->Read(frame.data(), 1);
+    EXPECT_EQ(frame[0], expected * 16) << at;
+  }
+
+  LSegmentList single = Stereo(2);
+  ASSERT_EQ(RepeatRangeCompact(single, 1, 2, INT32_MAX), LResult::kDone);
+  EXPECT_EQ(single.Length(), INT32_MAX);
+  LRef<LSoundStream> last = OpenSegmentStream(single);
+  last->Seek(INT32_MAX - 1);
+  last->Read(frame.data(), 1);
+  EXPECT_EQ(frame[0], 16);
+}
+
 }  // namespace
 }  // namespace klangor
