@@ -52,13 +52,12 @@ void LBlockStore::RemoveStaleBlockFolders(const std::string& folder) {
     if (name.rfind(kBlockFolderPrefix, 0) != 0) continue;
     std::string candidate = JoinPath(folder, name);
     if (!IsFolder(candidate)) continue;
+    // A folder changed within the last minute may belong to a process that is creating it and
+    // has not locked its lock file yet; it is left for a later clean-up.
+    if (ModifiedSecondsAgo(candidate) < 60) continue;
     LFolderLock probe;
     std::string lockFile = JoinPath(candidate, kLockFileName);
-    if (FileExists(lockFile)) {
-      if (!probe.TryLock(lockFile, /*create=*/false)) continue;  // its process is alive
-    } else if (ModifiedSecondsAgo(candidate) < 60) {
-      continue;  // another process may be creating it right now
-    }
+    if (FileExists(lockFile) && !probe.TryLock(lockFile, /*create=*/false)) continue;  // alive
     DeleteBlockFolder(candidate);
   }
 }

@@ -9,8 +9,9 @@
 //
 // Every process keeps its blocks in a private subfolder of the working folder, held by a
 // lock while the process lives, so two processes with the same working folder never touch
-// each other's blocks. Subfolders whose lock is free are leftovers of a crashed process and
-// are removed at start and at exit.
+// each other's blocks. Subfolders whose lock is free and that have not changed for a minute
+// are leftovers of a crashed process and are removed at start and at exit (a younger one may
+// belong to a process that has made it but not yet locked it).
 //
 // Thread safety: every count change is made under one lock; file deletion happens outside
 // it. The working folder is set once at start-up, before any block exists.

@@ -2,7 +2,9 @@
 // block writer (file sizes, peak summary, seeking back).
 
 #include <gtest/gtest.h>
+#include <sys/time.h>
 
+#include <ctime>
 #include <limits>
 #include <thread>
 #include <vector>
@@ -68,23 +70,29 @@ TEST(BlockStoreTest, LastReleaseDeletesBothFilesAndStickyCountsStay) {
 TEST(BlockStoreTest, EachProcessWorksInItsOwnLockedSubfolder) {
   const std::string mine = Store().BlockFolder();
   EXPECT_EQ(FolderOf(mine), Store().WorkingFolder());
-  // Another process's live folder (its lock is held) and a crashed one's (lock free).
+  // Another process's live folder (its lock is held), a crashed one's (lock free, untouched for
+  // minutes) and one a starting process has just made (its lock file not locked yet).
   const std::string work = Store().WorkingFolder();
   const std::string live = work + "/klangor-blocks-live01";
   const std::string dead = work + "/klangor-blocks-dead01";
+  const std::string starting = work + "/klangor-blocks-new001";
   const std::string userFolder = work + "/my-recordings";
-  for (const std::string& folder : {live, dead, userFolder}) ASSERT_TRUE(EnsureFolder(folder));
+  for (const std::string& folder : {live, dead, starting, userFolder}) ASSERT_TRUE(EnsureFolder(folder));
   LFolderLock liveLock;
   ASSERT_TRUE(liveLock.TryLock(live + "/lock"));
   test::WriteBytes(live + "/3.aud", "x");
   test::WriteBytes(dead + "/lock", "");
   test::WriteBytes(dead + "/17.aud", "x");
   test::WriteBytes(dead + "/99.grf", "x");
+  const timeval minutesAgo[2] = {{::time(nullptr) - 600, 0}, {::time(nullptr) - 600, 0}};
+  ASSERT_EQ(::utimes(dead.c_str(), minutesAgo), 0);
+  test::WriteBytes(starting + "/lock", "");
   test::WriteBytes(userFolder + "/take.aud", "x");
 
   LBlockStore::RemoveStaleBlockFolders(work);
   EXPECT_TRUE(FileExists(live + "/3.aud"));
   EXPECT_FALSE(IsFolder(dead));
+  EXPECT_TRUE(FileExists(starting + "/lock"));
   EXPECT_TRUE(FileExists(userFolder + "/take.aud"));
   EXPECT_TRUE(IsFolder(mine));
 }
