@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
 # Until the editor window exists, `make run` shows klangor-batch at work on a demo sound:
-# it makes a few seconds of audio with sox, probes it, and saves it again through Klangor.
+# it makes a few seconds of audio with sox and lame, converts the MP3 to WAV, and runs a few
+# effects on the sound through Klangor's block store.
 set -euo pipefail
 build=${1:-build}
 batch="$build/apps/klangor-batch/klangor-batch"
 demo=$(mktemp -d "${TMPDIR:-/tmp}/klangor-demo-XXXXXX")
 trap 'rm -rf "$demo"' EXIT
 
-sox -V1 -n -b 24 -c 2 -r 48000 "$demo/demo.wav" synth 4 pluck C3 pluck E3 fade 0 4 1 vol 0.8
-mkdir "$demo/out"
-echo "Demo sound:"
-"$batch" --probe "$demo/demo.wav"
-echo "Loading it into Klangor's block store and saving it as 16-bit WAV:"
-"$batch" --output-folder "$demo/out" "$demo/demo.wav"
-"$batch" --probe "$demo/out/demo.wav"
-echo "klangor-batch works; see README.md for its options."
+sox -V1 -n -b 16 -c 2 -r 44100 "$demo/demo.wav" synth 4 pluck C3 pluck E3 fade 0 4 1 vol 0.8
+lame --quiet -b 192 "$demo/demo.wav" "$demo/demo.mp3"
+mkdir "$demo/converted" "$demo/processed"
+echo "Demo sounds:"
+"$batch" --probe "$demo/demo.wav" "$demo/demo.mp3"
+echo
+echo "The MP3 decoded by Klangor into a WAV file:"
+"$batch" --format wav --output-folder "$demo/converted" "$demo/demo.mp3"
+"$batch" --probe "$demo/converted/demo.wav"
+echo
+echo "Half a second of silence at both ends, echo, then normalised to 90 %:"
+"$batch" --command 1=500 --command 2=500 --command 7=300,40 --command 4=90 \
+  --output-folder "$demo/processed" "$demo/demo.wav"
+"$batch" --probe "$demo/processed/demo.wav"
+echo
+echo "klangor-batch works; see README.md for its options (klangor-batch --list-commands)."
