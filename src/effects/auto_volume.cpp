@@ -181,11 +181,7 @@ LResult RunAutoVolume(LSoundDocument& document, LProgress& progress) {
 }
 
 void AutoVolumeCommand(LCommandContext& context) {
-  LEffectCommand command;
-  command.undoName = kAutoVolumeName;
-  command.title = kAutoVolumeTitle;
-  command.run = [](LSoundDocument& document, LProgress& progress) { return RunAutoVolume(document, progress); };
-  RunEffectCommand(context, command);
+  RunEffectCommand(context, {.undoName = kAutoVolumeName, .title = kAutoVolumeTitle, .run = RunAutoVolume});
 }
 
 }  // namespace klangor

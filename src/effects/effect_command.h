@@ -23,17 +23,17 @@ namespace klangor {
 enum class LAfterEffect { kHalfSecondPreroll, kOneSecondPreroll, kNothing };
 
 struct LEffectCommand {
-  std::string undoName;
-  std::string title;  // the progress window's title line
+  std::string undoName{};
+  std::string title{};  // the progress window's title line
   bool stereoOnly = false;
   bool progressWindow = true;  // false: step 7 runs without a window (and cannot be cancelled)
   LAfterEffect after = LAfterEffect::kHalfSecondPreroll;
   // Steps 4 and 5: reads the stored values, shows the dialog (with a selection copy for its
   // preview) and stores what the user chose. False when the user cancelled. Effects without
   // a dialog leave it empty.
-  std::function<bool(LCommandContext& context, const LSegmentList& selection)> askValues;
+  std::function<bool(LCommandContext& context, const LSegmentList& selection)> askValues{};
   // Step 7: applies the effect to the document's selection.
-  std::function<LResult(LSoundDocument& document, LProgress& progress)> run;
+  std::function<LResult(LSoundDocument& document, LProgress& progress)> run{};
 };
 
 void RunEffectCommand(LCommandContext& context, const LEffectCommand& command);

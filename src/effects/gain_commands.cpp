@@ -75,11 +75,8 @@ void FadeOutCommand(LCommandContext& context) {
 }
 
 void FadeOutAndTrimCommand(LCommandContext& context) {
-  LEffectCommand command;
-  command.undoName = "Ausblenden und Trimmen";
-  command.title = kEnvelopeTitle;
-  command.run = [](LSoundDocument& document, LProgress& progress) { return RunFadeOutAndTrim(document, progress); };
-  RunEffectCommand(context, command);
+  RunEffectCommand(context,
+                   {.undoName = "Ausblenden und Trimmen", .title = kEnvelopeTitle, .run = RunFadeOutAndTrim});
 }
 
 void DynamicsEnvelopeCommand(LCommandContext& context) {
@@ -102,19 +99,11 @@ void DynamicsEnvelopeCommand(LCommandContext& context) {
 }
 
 void DcOffsetCommand(LCommandContext& context) {
-  LEffectCommand command;
-  command.undoName = kDcOffsetName;
-  command.title = kDcOffsetName;
-  command.run = [](LSoundDocument& document, LProgress& progress) { return RunDcOffset(document, progress); };
-  RunEffectCommand(context, command);
+  RunEffectCommand(context, {.undoName = kDcOffsetName, .title = kDcOffsetName, .run = RunDcOffset});
 }
 
 void ReverseCommand(LCommandContext& context) {
-  LEffectCommand command;
-  command.undoName = kReverseName;
-  command.title = kReverseTitle;
-  command.run = [](LSoundDocument& document, LProgress& progress) { return RunReverse(document, progress); };
-  RunEffectCommand(context, command);
+  RunEffectCommand(context, {.undoName = kReverseName, .title = kReverseTitle, .run = RunReverse});
 }
 
 void StereoPanCommand(LCommandContext& context) {
@@ -137,12 +126,8 @@ void StereoPanCommand(LCommandContext& context) {
 }
 
 void ReduceVocalsCommand(LCommandContext& context) {
-  LEffectCommand command;
-  command.undoName = kReduceVocalsName;
-  command.title = kReduceVocalsTitle;
-  command.stereoOnly = true;
-  command.run = [](LSoundDocument& document, LProgress& progress) { return RunReduceVocals(document, progress); };
-  RunEffectCommand(context, command);
+  RunEffectCommand(context,
+                   {.undoName = kReduceVocalsName, .title = kReduceVocalsTitle, .stereoOnly = true, .run = RunReduceVocals});
 }
 
 }  // namespace
