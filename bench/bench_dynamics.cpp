@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "bench_signal.h"
+#include "dsp/limiter.h"
+#include "dsp/processing_pump.h"
 #include "effects/auto_volume.h"
 #include "effects/compressor.h"
-#include "effects/limiter.h"
-#include "effects/processing_pump.h"
 #include "store/segment_stream.h"
 
 namespace klangor {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "audio/progress.h"
+#include "docio/load_save.h"
 #include "effects/stream_effect.h"
-#include "formats/load_save.h"
 #include "formats/wav_file.h"
 #include "store/block_store.h"
 #include "store/sound_document.h"

@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "dsp/rate_converter.h"
 #include "effects/fft.h"
 #include "effects/grain_stretch.h"
-#include "effects/rate_converter.h"
 
 namespace klangor {
 namespace {

@@ -8,6 +8,11 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   sox libsox-fmt-all time bc
   lame mpg123 ffmpeg
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  vorbis-tools flac faad libopencore-amrnb-dev libtag1-dev
+  libasound2-dev alsa-utils
+  qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth
+  espeak-ng python3-numpy hyperfine
 )
 
 missing=()

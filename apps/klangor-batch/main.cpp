@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
 #include "app/working_folder.h"
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "batch/terminal_progress.h"
+#include "settings/settings_store.h"
 #include "store/block_store.h"
 
 int main(int argc, char** argv) {

@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
 #include "platform/paths.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
 #include "store/block_store.h"
 
 namespace klangor {

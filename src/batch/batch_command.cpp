@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/settings_keys.h"
 #include "effects/compressor.h"
+#include "settings/settings_keys.h"
 
 namespace klangor {
 namespace {

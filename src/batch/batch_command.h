@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
+#include "settings/settings_store.h"
 
 namespace klangor {
 

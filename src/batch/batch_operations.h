@@ -2,11 +2,11 @@
 // What each batch command does to a document: the command runs over the document's
 // selection (the batch selects the whole sound) with the command's values.
 
-#include "app/settings_store.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "batch/batch_command.h"
 #include "batch/batch_processor.h"
+#include "settings/settings_store.h"
 #include "store/sound_document.h"
 
 namespace klangor {

@@ -1,19 +1,20 @@
 #include "batch/batch_processor.h"
 
-#include "app/settings_keys.h"
 #include "batch/batch_operations.h"
+#include "docio/load_save.h"
+#include "docio/raw_settings.h"
 #include "formats/format_table.h"
-#include "formats/load_save.h"
 #include "formats/open_messages.h"
 #include "platform/paths.h"
+#include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 #include "store/sound_document.h"
 
 namespace klangor {
 namespace {
 
-LResult SaveAs(LSoundStream& source, const std::string& output, LProgress& progress,
-               const LBatchReport& report) {
+LResult SaveAs(LSoundStream& source, const std::string& output, const LFormatSettings& formats,
+               LProgress& progress, const LBatchReport& report) {
   const LFormatEntry* format = FindFormat(LowerExtension(output));
   if (format == nullptr || format->create == nullptr) {
     report(CannotCreateMessage(output));
@@ -22,7 +23,7 @@ LResult SaveAs(LSoundStream& source, const std::string& output, LProgress& progr
   const int32_t rate = source.SampleRate();
   const int channels = source.Channels();
   const LResult result = SaveStream(
-      source, output, [&](const std::string& path) { return format->create(path, rate, channels); }, progress);
+      source, output, [&](const std::string& path) { return format->create(path, rate, channels, formats); }, progress);
   if (result == LResult::kFailed) report(CannotCreateMessage(output));
   return result;
 }
@@ -32,8 +33,9 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
   const std::string output = BatchOutputName(file, job.output);
   if (output.empty()) return LResult::kFailed;
 
+  const LFormatSettings formats = StoredFormatSettings(settings);
   std::string message;
-  LRef<LSoundStream> stream = OpenByExtension(file, &message);
+  LRef<LSoundStream> stream = OpenByExtension(file, formats, &message);
   if (!stream->Usable()) {
     report(message);
     return LResult::kFailed;
@@ -41,7 +43,7 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
   // Without commands the file is only converted: it goes straight from the decoder into the
   // new file, sparing the copy into the block store and back (the output replaces its file
   // only when complete, so this is safe even when it is the source itself).
-  if (job.commands.empty()) return SaveAs(*stream, output, progress, report);
+  if (job.commands.empty()) return SaveAs(*stream, output, formats, progress, report);
 
   auto document = MakeRef<LSoundDocument>();
   document->fileName = file;
@@ -59,7 +61,7 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
   }
 
   LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
-  return SaveAs(*reader, output, progress, report);
+  return SaveAs(*reader, output, formats, progress, report);
 }
 
 }  // namespace

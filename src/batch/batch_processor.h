@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "batch/batch_command.h"
+#include "settings/settings_store.h"
 
 namespace klangor {
 

@@ -5,17 +5,20 @@
 #include "batch/batch_operations.h"
 #include "batch/batch_processor.h"
 #include "batch/batch_script.h"
+#include "docio/raw_settings.h"
 #include "formats/format_table.h"
 #include "platform/paths.h"
 
 namespace klangor {
 namespace {
 
-void Probe(const std::string& input, std::ostream& out) {
+// Prints the file's line; true when it is usable.
+bool Probe(const std::string& input, const LFormatSettings& formats, std::ostream& out) {
   std::string message;
-  LRef<LSoundStream> stream = OpenByExtension(input, &message);
+  LRef<LSoundStream> stream = OpenByExtension(input, formats, &message);
   out << input << ": " << stream->SampleRate() << " Hz, " << stream->Channels() << " channels, "
       << stream->Length() << " frames, state " << static_cast<int>(stream->State()) << "\n";
+  return stream->Usable();
 }
 
 void ListCommands(std::ostream& out) {
@@ -97,11 +100,8 @@ int RunBatch(const LBatchOptions& options, const LSettingsStore& settings, LProg
   }
   if (options.probe) {
     bool allUsable = true;
-    for (const std::string& file : options.files) {
-      Probe(file, out);
-      std::string message;
-      allUsable = allUsable && OpenByExtension(file, &message)->Usable();
-    }
+    const LFormatSettings formats = StoredFormatSettings(settings);
+    for (const std::string& file : options.files) allUsable = Probe(file, formats, out) && allUsable;
     return allUsable ? 0 : 2;
   }
   LBatchJob job;

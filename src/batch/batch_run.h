@@ -4,10 +4,10 @@
 
 #include <iosfwd>
 
-#include "app/settings_store.h"
 #include "audio/progress.h"
 #include "batch/batch_options.h"
 #include "batch/batch_processor.h"
+#include "settings/settings_store.h"
 
 namespace klangor {
 

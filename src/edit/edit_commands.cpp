@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
-#include "app/command_steps.h"
-#include "app/settings_keys.h"
 #include "audio/time_units.h"
+#include "docio/load_save.h"
 #include "edit/edit_dialogs.h"
 #include "formats/format_table.h"
-#include "formats/load_save.h"
 #include "formats/open_messages.h"
+#include "frame/command_steps.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "settings/settings_keys.h"
 #include "store/range_process.h"
 #include "store/segment_stream.h"
 #include "store/undo.h"
@@ -260,7 +260,7 @@ void SaveSelectionAs(LCommandContext& context) {
   LResult result = context.ui.RunWithProgress("Speichere Datei...", [&](LProgress& progress) {
     return SaveStream(*reader, path,
                       [&](const std::string& target) {
-                        return wave->create(target, part.SampleRate(), part.Channels());
+                        return wave->create(target, part.SampleRate(), part.Channels(), LFormatSettings{});
                       },
                       progress);
   });

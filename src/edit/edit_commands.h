@@ -1,7 +1,7 @@
 #pragma once
 // The selection and edit commands of the "Bearbeiten" menu.
 
-#include "app/command_table.h"
+#include "frame/command_table.h"
 
 namespace klangor {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/time_text.h"
 #include "audio/sample_format.h"
 #include "audio/time_units.h"
+#include "frame/time_text.h"
 
 namespace klangor {
 

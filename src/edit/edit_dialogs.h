@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/user_interface.h"
+#include "frame/user_interface.h"
 #include "store/sound_document.h"
 
 namespace klangor {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "audio/pump.h"
-#include "effects/fixed_point.h"
+#include "dsp/fixed_point.h"
 #include "store/segment_stream.h"
 
 namespace klangor {

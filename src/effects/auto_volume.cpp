@@ -10,11 +10,11 @@
 
 #include "audio/pump.h"
 #include "audio/sample_format.h"
+#include "dsp/limiter.h"
+#include "dsp/processing_pump.h"
 #include "effects/effect_command.h"
 #include "effects/level.h"
-#include "effects/limiter.h"
 #include "effects/one_pole.h"
-#include "effects/processing_pump.h"
 #include "effects/volume_gain_stream.h"
 #include "platform/file.h"
 #include "platform/paths.h"

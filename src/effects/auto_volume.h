@@ -18,11 +18,11 @@
 #include <array>
 #include <cstdint>
 
-#include "app/command_table.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "audio/sound_sink.h"
 #include "audio/sound_stream.h"
+#include "frame/command_table.h"
 #include "store/sound_document.h"
 
 namespace klangor {

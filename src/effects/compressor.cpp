@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/settings_keys.h"
 #include "audio/time_units.h"
+#include "dsp/fixed_point.h"
 #include "effects/effect_command.h"
-#include "effects/fixed_point.h"
 #include "effects/level.h"
 #include "effects/stream_effect.h"
+#include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 
 namespace klangor {

@@ -17,13 +17,13 @@
 #include <string>
 #include <vector>
 
-#include "app/command_table.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
 #include "effects/gain_table.h"
 #include "effects/preview_dialog.h"
+#include "frame/command_table.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 

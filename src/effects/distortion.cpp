@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "effects/effect_math.h"
-#include "effects/fixed_point.h"
+#include "dsp/effect_math.h"
+#include "dsp/fixed_point.h"
 #include "store/segment_stream.h"
 
 namespace klangor {

@@ -1,7 +1,7 @@
 #pragma once
 // The menu commands of the dynamics effects.
 
-#include "app/command_table.h"
+#include "frame/command_table.h"
 
 namespace klangor {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "audio/time_units.h"
-#include "effects/effect_math.h"
+#include "dsp/effect_math.h"
 #include "store/segment_stream.h"
 
 namespace klangor {

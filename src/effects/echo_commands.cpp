@@ -1,15 +1,15 @@
 #include "effects/echo_commands.h"
 
-#include "app/settings_keys.h"
+#include "dsp/effect_math.h"
 #include "effects/am_radio.h"
 #include "effects/distortion.h"
 #include "effects/echo.h"
 #include "effects/effect_command.h"
-#include "effects/effect_math.h"
 #include "effects/modulation.h"
 #include "effects/reverb.h"
 #include "effects/stream_effect.h"
 #include "effects/telephone.h"
+#include "settings/settings_keys.h"
 
 namespace klangor {
 namespace {

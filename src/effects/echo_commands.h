@@ -2,7 +2,7 @@
 // The menu commands of the echo, reverb and modulation effects, the distortion and the two
 // character effects (free identifiers from 4110 on).
 
-#include "app/command_table.h"
+#include "frame/command_table.h"
 
 namespace klangor {
 

@@ -1,7 +1,7 @@
 #include "effects/effect_command.h"
 
-#include "app/command_steps.h"
-#include "app/edit_frame.h"
+#include "frame/command_steps.h"
+#include "frame/edit_frame.h"
 
 namespace klangor {
 

@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
-#include "app/command_table.h"
 #include "audio/progress.h"
 #include "audio/result.h"
+#include "frame/command_table.h"
 #include "store/sound_document.h"
 
 namespace klangor {

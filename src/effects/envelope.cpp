@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "audio/pump.h"
-#include "effects/fixed_point.h"
+#include "dsp/fixed_point.h"
 #include "platform/paths.h"
 #include "platform/small_file.h"
 #include "store/range_process.h"

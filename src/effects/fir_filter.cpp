@@ -5,8 +5,8 @@
 #include <cstring>
 #include <limits>
 
-#include "effects/effect_math.h"
-#include "effects/fixed_point.h"
+#include "dsp/effect_math.h"
+#include "dsp/fixed_point.h"
 
 namespace klangor {
 namespace {

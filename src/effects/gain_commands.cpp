@@ -1,8 +1,5 @@
 #include "effects/gain_commands.h"
 
-#include "app/command_steps.h"
-#include "app/edit_frame.h"
-#include "app/settings_keys.h"
 #include "effects/amplify_normalize.h"
 #include "effects/dc_offset.h"
 #include "effects/effect_command.h"
@@ -11,6 +8,9 @@
 #include "effects/reverse.h"
 #include "effects/stereo_pan.h"
 #include "effects/stream_effect.h"
+#include "frame/command_steps.h"
+#include "frame/edit_frame.h"
+#include "settings/settings_keys.h"
 
 namespace klangor {
 namespace {

@@ -3,7 +3,7 @@
 // reduce vocals. "Umkehren" and "Stimmen reduzieren" carry the identifiers of the main menu;
 // the others take free identifiers from 4100 on.
 
-#include "app/command_table.h"
+#include "frame/command_table.h"
 
 namespace klangor {
 

@@ -8,8 +8,8 @@
 
 #include "audio/pump.h"
 #include "audio/time_units.h"
-#include "effects/effect_math.h"
-#include "effects/fixed_point.h"
+#include "dsp/effect_math.h"
+#include "dsp/fixed_point.h"
 #include "effects/phase_vocoder.h"
 
 namespace klangor {

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "audio/pump.h"
-#include "effects/channel_converter.h"
-#include "effects/effect_math.h"
+#include "dsp/channel_converter.h"
+#include "dsp/effect_math.h"
 #include "effects/stream_effect.h"
 #include "store/block_writer.h"
 #include "store/segment_stream.h"

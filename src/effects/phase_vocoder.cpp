@@ -1,6 +1,6 @@
 #include "effects/phase_vocoder.h"
 
-#include "effects/effect_math.h"
+#include "dsp/effect_math.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,9 +2,9 @@
 // The dialog of an effect with a preview button: the preview plays the effect, with the
 // dialog's current values, over the copy of the selection taken when the dialog opened.
 
-#include "app/user_interface.h"
 #include "audio/ref_counted.h"
 #include "audio/sound_stream.h"
+#include "frame/user_interface.h"
 #include "store/segment_list.h"
 #include "store/segment_stream.h"
 

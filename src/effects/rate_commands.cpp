@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "app/command_steps.h"
-#include "app/edit_frame.h"
 #include "audio/time_units.h"
-#include "effects/processing_pump.h"
+#include "dsp/processing_pump.h"
+#include "frame/command_steps.h"
+#include "frame/edit_frame.h"
 #include "store/block_writer.h"
 #include "store/segment_stream.h"
 

@@ -11,10 +11,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/command_table.h"
-#include "app/user_interface.h"
 #include "audio/progress.h"
 #include "audio/result.h"
+#include "frame/command_table.h"
+#include "frame/user_interface.h"
 #include "store/sound_document.h"
 
 namespace klangor {

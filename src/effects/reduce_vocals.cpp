@@ -5,8 +5,8 @@
 
 #include "audio/pump.h"
 #include "audio/sample_format.h"
-#include "effects/effect_math.h"
-#include "effects/processing_pump.h"
+#include "dsp/effect_math.h"
+#include "dsp/processing_pump.h"
 #include "effects/reverse.h"
 #include "store/block_writer.h"
 #include "store/segment_stream.h"

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "dsp/effect_math.h"
 #include "effects/echo.h"
-#include "effects/effect_math.h"
 #include "store/segment_stream.h"
 
 namespace klangor {

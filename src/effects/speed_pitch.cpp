@@ -5,11 +5,11 @@
 #include <limits>
 #include <utility>
 
-#include "app/settings_keys.h"
+#include "dsp/processing_pump.h"
+#include "dsp/rate_converter.h"
 #include "effects/effect_command.h"
 #include "effects/grain_stretch.h"
-#include "effects/processing_pump.h"
-#include "effects/rate_converter.h"
+#include "settings/settings_keys.h"
 #include "store/range_process.h"
 #include "store/segment_stream.h"
 

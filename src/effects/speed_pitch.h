@@ -15,13 +15,13 @@
 #include <cstdint>
 #include <string>
 
-#include "app/command_table.h"
-#include "app/setting.h"
 #include "audio/progress.h"
 #include "audio/result.h"
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
 #include "effects/preview_dialog.h"
+#include "frame/command_table.h"
+#include "settings/setting.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 

@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "audio/sample_format.h"
+#include "dsp/effect_math.h"
+#include "dsp/fixed_point.h"
 #include "effects/db_table.h"
-#include "effects/effect_math.h"
-#include "effects/fixed_point.h"
 #include "store/segment_stream.h"
 
 namespace klangor {

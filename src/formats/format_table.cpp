@@ -2,15 +2,13 @@
 
 #include <cctype>
 
-#include "app/settings_store.h"
 #include "audio/error_stream.h"
 #include "formats/aiff_file.h"
 #include "formats/au_file.h"
 #include "formats/gsm_file.h"
 #include "formats/mp3_stream.h"
-#include "formats/raw_format.h"
-#include "audio/error_stream.h"
 #include "formats/open_messages.h"
+#include "formats/raw_format.h"
 #include "formats/wav_file.h"
 #include "formats/wave_format.h"
 #include "platform/paths.h"
@@ -18,35 +16,49 @@
 namespace klangor {
 namespace {
 
+// Rows for formats that need no settings: the opener and writer of the format itself.
+template <LRef<LSoundStream> (*kOpen)(const std::string&)>
+LRef<LSoundStream> Open(const std::string& path, const LFormatSettings&) {
+  return kOpen(path);
+}
+
+template <LRef<LSoundSink> (*kCreate)(const std::string&, int32_t, int)>
+LRef<LSoundSink> Create(const std::string& path, int32_t sampleRate, int channels, const LFormatSettings&) {
+  return kCreate(path, sampleRate, channels);
+}
+
 LRef<LSoundSink> CreateWave16(const std::string& path, int32_t sampleRate, int channels) {
   return CreateWaveFile(path, MakePcm16Format(sampleRate, channels));
 }
 
-// Headerless files read and written as the stored record says: the sink has the record's
-// rate and channels, and saving converts the sound to them.
-template <LRawRecord kRecord>
-LRef<LSoundStream> OpenStoredRaw(const std::string& path) {
-  return OpenRawFile(LoadRawFormat(Settings(), kRecord), path);
+// Headerless files are read and written as their record says: the sink has the record's rate
+// and channels, and saving converts the sound to them.
+LRef<LSoundStream> OpenVox(const std::string& path, const LFormatSettings& settings) {
+  return OpenRawFile(settings.vox, path);
 }
-
-template <LRawRecord kRecord>
-LRef<LSoundSink> CreateStoredRaw(const std::string& path, int32_t /*sampleRate*/, int /*channels*/) {
-  return CreateRawFile(LoadRawFormat(Settings(), kRecord), path);
+LRef<LSoundSink> CreateVox(const std::string& path, int32_t, int, const LFormatSettings& settings) {
+  return CreateRawFile(settings.vox, path);
+}
+LRef<LSoundStream> OpenRaw(const std::string& path, const LFormatSettings& settings) {
+  return OpenRawFile(settings.raw, path);
+}
+LRef<LSoundSink> CreateRaw(const std::string& path, int32_t, int, const LFormatSettings& settings) {
+  return CreateRawFile(settings.raw, path);
 }
 
 }  // namespace
 
 const std::vector<LFormatEntry>& FormatTable() {
   static const std::vector<LFormatEntry> table = {
-      {"wav", OpenWaveFile, CreateWave16},
-      {"aif", OpenAiffFile, CreateAiffFile},
-      {"aiff", OpenAiffFile, CreateAiffFile},
-      {"au", OpenAuFile, CreateAuFile},
-      {"gsm", OpenGsmFile, CreateGsmFile},
-      {"mp3", OpenMp3File, nullptr},
-      {"vox", OpenStoredRaw<LRawRecord::kVoxAudio>, CreateStoredRaw<LRawRecord::kVoxAudio>},
-      {"raw", OpenStoredRaw<LRawRecord::kRawAudio>, CreateStoredRaw<LRawRecord::kRawAudio>},
-      {"snd", OpenStoredRaw<LRawRecord::kRawAudio>, nullptr},
+      {"wav", Open<OpenWaveFile>, Create<CreateWave16>},
+      {"aif", Open<OpenAiffFile>, Create<CreateAiffFile>},
+      {"aiff", Open<OpenAiffFile>, Create<CreateAiffFile>},
+      {"au", Open<OpenAuFile>, Create<CreateAuFile>},
+      {"gsm", Open<OpenGsmFile>, Create<CreateGsmFile>},
+      {"mp3", Open<OpenMp3File>, nullptr},
+      {"vox", OpenVox, CreateVox},
+      {"raw", OpenRaw, CreateRaw},
+      {"snd", OpenRaw, nullptr},
   };
   return table;
 }
@@ -59,14 +71,15 @@ std::string LowerExtension(const std::string& path) {
   return extension;
 }
 
-LRef<LSoundStream> OpenByExtension(const std::string& path, std::string* message) {
+LRef<LSoundStream> OpenByExtension(const std::string& path, const LFormatSettings& settings,
+                                   std::string* message) {
   const std::string extension = LowerExtension(path);
   const LFormatEntry* format = FindFormat(extension);
   if (format == nullptr) {
     *message = UnsupportedFormatMessage(path);
     return MakeErrorStream(LStreamState::kCorrupt);
   }
-  LRef<LSoundStream> stream = format->open(path);
+  LRef<LSoundStream> stream = format->open(path, settings);
   *message = OpenMessage(extension, stream->State(), path);
   return stream;
 }

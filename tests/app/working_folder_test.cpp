@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
 #include "app/working_folder.h"
 #include "platform/paths.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
 #include "support/test_env.h"
 
 namespace klangor {

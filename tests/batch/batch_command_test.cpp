@@ -5,12 +5,12 @@
 
 #include <limits>
 
-#include "app/settings_keys.h"
 #include "batch/batch_command.h"
 #include "batch/batch_operations.h"
 #include "batch/batch_processor.h"
 #include "batch/batch_script.h"
 #include "platform/paths.h"
+#include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 #include "store/sound_document.h"
 #include "support/test_env.h"

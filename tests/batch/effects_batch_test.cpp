@@ -12,16 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
 #include "batch/batch_command.h"
 #include "batch/batch_script.h"
+#include "dsp/fixed_point.h"
 #include "effects/db_table.h"
 #include "effects/echo.h"
 #include "effects/envelope.h"
-#include "effects/fixed_point.h"
 #include "effects/reverb.h"
 #include "platform/paths.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
 #include "support/test_env.h"
 #include "support/test_streams.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_keys.h"
-#include "app/settings_store.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "settings/settings_keys.h"
+#include "settings/settings_store.h"
 #include "support/test_env.h"
 
 namespace klangor {

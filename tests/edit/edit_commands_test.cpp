@@ -8,16 +8,16 @@
 #include <random>
 #include <vector>
 
-#include "app/command_steps.h"
-#include "app/headless_frame.h"
-#include "app/headless_ui.h"
-#include "app/settings_keys.h"
-#include "app/time_text.h"
 #include "edit/edit_commands.h"
 #include "edit/edit_dialogs.h"
 #include "formats/wav_file.h"
+#include "frame/command_steps.h"
+#include "frame/headless_frame.h"
+#include "frame/headless_ui.h"
+#include "frame/time_text.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 #include "store/undo.h"
 #include "support/test_env.h"

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "audio/sample_format.h"
+#include "dsp/fixed_point.h"
+#include "dsp/limiter.h"
 #include "effects/compressor.h"
-#include "effects/fixed_point.h"
-#include "effects/limiter.h"
 #include "effect_test_util.h"
 
 namespace klangor {

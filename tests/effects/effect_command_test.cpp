@@ -8,11 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/command_steps.h"
-#include "app/edit_frame.h"
-#include "app/headless_frame.h"
-#include "app/headless_ui.h"
-#include "app/settings_keys.h"
 #include "effects/amplify_normalize.h"
 #include "effects/auto_volume.h"
 #include "effects/compressor.h"
@@ -27,7 +22,12 @@
 #include "effects/speed_pitch.h"
 #include "effects/stereo_pan.h"
 #include "effects/stream_effect.h"
+#include "frame/command_steps.h"
+#include "frame/edit_frame.h"
+#include "frame/headless_frame.h"
+#include "frame/headless_ui.h"
 #include "platform/paths.h"
+#include "settings/settings_keys.h"
 #include "store/undo.h"
 #include "support/test_env.h"
 #include "effect_test_util.h"

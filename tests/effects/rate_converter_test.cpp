@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "audio/error_stream.h"
-#include "effects/rate_converter.h"
+#include "dsp/rate_converter.h"
 #include "support/test_env.h"
 #include "effect_test_util.h"
 

@@ -72,7 +72,7 @@ TEST_F(Mp3PeerTest, DecodesEveryModeToFullAccuracy) {
   for (const LMode& mode : Modes()) {
     SCOPED_TRACE(mode.name);
     const std::string mp3 = Encode(mode.name, mode.signal, mode.rate, mode.channels, 2.5, mode.options);
-    LRef<LSoundStream> stream = entry->open(mp3);
+    LRef<LSoundStream> stream = entry->open(mp3, LFormatSettings{});
     ASSERT_TRUE(stream->Usable());
     EXPECT_EQ(stream->SampleRate(), mode.expectedRate);
     EXPECT_EQ(stream->Channels(), mode.channels);

@@ -11,11 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_keys.h"
+#include "docio/raw_settings.h"
 #include "formats/g711.h"
 #include "formats/pcm_file.h"
 #include "formats/raw_format.h"
 #include "formats/vox.h"
+#include "settings/settings_keys.h"
 #include "native_test_files.h"
 #include "support/test_streams.h"
 

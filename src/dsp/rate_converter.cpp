@@ -1,0 +1,330 @@
+#include "dsp/rate_converter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "audio/pump.h"
+#include "dsp/effect_math.h"
+#include "dsp/fixed_point.h"
+
+namespace klangor {
+namespace {
+
+constexpr int kPaddedTaps = 64;        // 63 taps and a zero, so each half is 32 long
+constexpr int32_t kBlockFrames = 8192;  // frames read per refill at most
+constexpr int32_t kBufferFrames = 32768;
+constexpr int32_t kMoveAbove = 32511;   // a refill above this many buffered frames moves first
+constexpr int32_t kMaxStep = 1 << 24;
+
+// The smallest shift b that brings `peak` to 16 bits with rounding: (peak + 2^(b-1)) >> b
+// is at most 32767. Then every sample within -peak..peak rounds into -32767..32767.
+int BlockShift(int64_t peak) {
+  int b = 0;
+  while (((peak + (b > 0 ? int64_t{1} << (b - 1) : 0)) >> b) > 32767) ++b;
+  return b;
+}
+
+// (x + 2^(b-1)) >> b without leaving 32 bits: (x >> b) + (((x & (2^b - 1)) + 2^(b-1)) >> b).
+int16_t ScaleSample(int32_t x, int b, int32_t mask, int32_t half) {
+  return static_cast<int16_t>((x >> b) + (((x & mask) + half) >> b));
+}
+
+}  // namespace
+
+double BesselI0(double x) {
+  const double half = x / 2.0;
+  double term = 1.0;
+  double sum = 1.0;
+  for (int k = 1; k <= 6; ++k) {
+    term *= (half / k) * (half / k);
+    sum += term;
+  }
+  return sum;
+}
+
+LRateDesign DesignRateConverter(int32_t inputRate, int32_t outputRate, bool firstStage) {
+  LRateDesign design;
+  design.inputRate = std::max(inputRate, 1);
+  design.outputRate = std::max(outputRate, 1);
+  design.firstStage = firstStage;
+  const double r = static_cast<double>(design.inputRate) / design.outputRate;
+
+  double best = 0.5;
+  int bestPhases = 1;
+  for (int p = 1; p <= kRateMaxPhases; ++p) {
+    const double q = std::trunc(p * r + 0.5);
+    const double e = std::fabs(r - q / p);
+    if (e < best) {
+      best = e;
+      bestPhases = p;
+    }
+    if (e < 0.001) break;
+  }
+  const double step = std::trunc(bestPhases * r + 0.5);
+  if (step < 1.0) {
+    design.phases = kRateMaxPhases;
+    design.step = 1;
+  } else {
+    design.phases = bestPhases;
+    design.step = static_cast<int32_t>(std::min(step, static_cast<double>(kMaxStep)));
+  }
+
+  if (design.outputRate > design.inputRate) {
+    design.cutoff = 0.975;
+    design.beta = 2.12;
+  } else {
+    design.cutoff = static_cast<double>(design.outputRate) / design.inputRate - (firstStage ? 0.09375 : 0.046875);
+    design.beta = 4.538;
+  }
+
+  const double fc = design.cutoff;
+  const double i0Beta = BesselI0(design.beta);
+  const int phases = design.phases;
+  design.taps.resize(static_cast<size_t>(phases) * kRateTaps);
+  for (int j = 0; j < phases; ++j) {
+    for (int i = 0; i < kRateTaps; ++i) {
+      const double t = (i - 31) - static_cast<double>(j) / phases;
+      double h;
+      if (t == 0.0) {
+        h = 65536.0 * fc;
+      } else {
+        const double x = kPi * fc * t;
+        h = 65536.0 * fc / i0Beta * std::sin(x) / x * BesselI0(design.beta * std::sqrt(1.0 - t * t / 1024.0));
+      }
+      h = h > 0.0 ? std::trunc(h + 0.5) : std::trunc(h - 0.5);
+      design.taps[static_cast<size_t>(j) * kRateTaps + i] = static_cast<int32_t>(h);
+    }
+  }
+  return design;
+}
+
+LRateConverterStream::LRateConverterStream(LRef<LSoundStream> input, LRateDesign design)
+    : LSoundFilter(std::move(input)),
+      design_(std::move(design)),
+      channels_(Channels()),
+      phases_(design_.phases),
+      step_(design_.step) {
+  SetFormat(design_.outputRate, channels_);
+  const int32_t fullScale = FullScale();
+  SetFullScale(fullScale >= 0 && fullScale <= 1048576 ? fullScale * 2 : fullScale);
+
+  tapsHigh_.assign(static_cast<size_t>(phases_) * kPaddedTaps, 0);
+  tapsLow_.assign(static_cast<size_t>(phases_) * kPaddedTaps, 0);
+  for (int j = 0; j < phases_; ++j) {
+    for (int i = 0; i < kRateTaps; ++i) {
+      const int32_t h = design_.taps[static_cast<size_t>(j) * kRateTaps + i];
+      tapsHigh_[static_cast<size_t>(j) * kPaddedTaps + i] = static_cast<int16_t>(h >> 8);
+      tapsLow_[static_cast<size_t>(j) * kPaddedTaps + i] = static_cast<int16_t>(h & 255);
+    }
+  }
+  buffer_.assign(static_cast<size_t>(channels_), std::vector<int16_t>(kBufferFrames + kPaddedTaps, 0));
+  raw_.resize(static_cast<size_t>(kBlockFrames) * channels_);
+  windowStart_.resize(kPumpFrames);
+  windowPhase_.resize(kPumpFrames);
+
+  // Start at the first output frame whose centre is at or after the input's position.
+  const int64_t inputAt = Input().Position();
+  position_ = FloorDiv(inputAt * phases_ + step_ - 1, step_);
+}
+
+int32_t LRateConverterStream::Length() const {
+  const int64_t inputLength = std::max<int64_t>(Input().Length(), 0);
+  return SaturateToInt32((inputLength * phases_ + step_ - 1) / step_);
+}
+
+void LRateConverterStream::Seek(int32_t frame) {
+  position_ = frame;
+  pending_ = true;
+}
+
+void LRateConverterStream::Restart(int64_t frame) {
+  // Output frame f: window from floor(f s / P) - 31, phase (f s) mod P.
+  const int64_t scaled = frame * step_;
+  const int64_t first = FloorDiv(scaled, phases_) - 31;
+  phase_ = static_cast<int32_t>(FloorMod(scaled, phases_));
+  inputPosition_ = first;
+  const int64_t target = std::max<int64_t>(first, 0);
+  if (Input().Position() != target) Input().Seek(SaturateToInt32(target));
+  buffered_ = 0;
+  window_ = 0;
+  shift_ = 0;
+  pending_ = false;
+}
+
+void LRateConverterStream::ReadInput(int32_t* frames, int32_t frameCount) {
+  if (inputPosition_ < 0) {
+    const auto zeros = static_cast<int32_t>(std::min<int64_t>(frameCount, -inputPosition_));
+    std::fill(frames, frames + static_cast<size_t>(zeros) * channels_, 0);
+    frames += static_cast<size_t>(zeros) * channels_;
+    frameCount -= zeros;
+    inputPosition_ += zeros;
+  }
+  if (frameCount > 0) {
+    Input().Read(frames, frameCount);
+    inputPosition_ += frameCount;
+  }
+}
+
+void LRateConverterStream::Refill() {
+  if (buffered_ > kMoveAbove) {
+    const int32_t from = buffered_ - kRateTaps;
+    for (auto& channel : buffer_) std::memmove(channel.data(), channel.data() + from, kRateTaps * sizeof(int16_t));
+    window_ -= from;
+    buffered_ = kRateTaps;
+  }
+  const int32_t count = std::min(kBlockFrames, kBufferFrames - buffered_);
+  const int32_t history = std::min(buffered_, kRateTaps);
+  ReadInput(raw_.data(), count);
+
+  // The frames before the block go back to their unscaled values; the peak of those and of
+  // the block sets the new shift.
+  int64_t peak = PeakOf(raw_.data(), static_cast<size_t>(count) * channels_);
+  for (int c = 0; c < channels_; ++c) {
+    const int16_t* old = buffer_[c].data() + buffered_ - history;
+    for (int32_t i = 0; i < history; ++i) {
+      const int64_t restored = int64_t{old[i]} << shift_;
+      peak = std::max(peak, restored < 0 ? -restored : restored);
+    }
+  }
+  const int shift = BlockShift(peak);
+  const int64_t half = shift > 0 ? int64_t{1} << (shift - 1) : 0;
+  for (int c = 0; c < channels_; ++c) {
+    int16_t* old = buffer_[c].data() + buffered_ - history;
+    for (int32_t i = 0; i < history; ++i) old[i] = static_cast<int16_t>(((int64_t{old[i]} << shift_) + half) >> shift);
+  }
+
+  // Deinterleave and scale the block.
+  const int32_t* in = raw_.data();
+  if (shift == 0) {
+    for (int c = 0; c < channels_; ++c) {
+      int16_t* out = buffer_[c].data() + buffered_;
+      for (int32_t i = 0; i < count; ++i) out[i] = static_cast<int16_t>(in[static_cast<size_t>(i) * channels_ + c]);
+    }
+  } else {
+    const int32_t mask = static_cast<int32_t>((int64_t{1} << shift) - 1);
+    const auto half32 = static_cast<int32_t>(half);
+    for (int c = 0; c < channels_; ++c) {
+      int16_t* out = buffer_[c].data() + buffered_;
+      for (int32_t i = 0; i < count; ++i) {
+        out[i] = ScaleSample(in[static_cast<size_t>(i) * channels_ + c], shift, mask, half32);
+      }
+    }
+  }
+  shift_ = shift;
+  buffered_ += count;
+}
+
+namespace {
+
+// The hot loop is built twice on x86-64, for AVX2 (twice as wide) and for the baseline; the
+// loader picks the one the processor runs.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+#define KLANGOR_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define KLANGOR_WIDE_CLONES
+#endif
+
+// One output sample: the window `x` (64 samples, the last one weighted 0) under the taps
+// split into high and low parts. Each part of each half fits 32 bits: 32 x 32767 x 256.
+inline int64_t HalfSums(const int16_t* x, const int16_t* high, const int16_t* low) {
+  int32_t firstHigh = 0;
+  int32_t firstLow = 0;
+  for (int t = 0; t < 32; ++t) {
+    firstHigh += x[t] * high[t];
+    firstLow += x[t] * low[t];
+  }
+  int32_t secondHigh = 0;
+  int32_t secondLow = 0;
+  for (int t = 32; t < kPaddedTaps; ++t) {
+    secondHigh += x[t] * high[t];
+    secondLow += x[t] * low[t];
+  }
+  const int64_t first = int64_t{firstHigh} * 256 + firstLow;
+  const int64_t second = int64_t{secondHigh} * 256 + secondLow;
+  return (first >> 1) + (second >> 1);
+}
+
+// `count` output samples of one channel (every `stride`-th sample of `out`): window starts
+// and phases per frame, the block shift b.
+KLANGOR_WIDE_CLONES
+void ConvertChannel(const int16_t* samples, const int32_t* starts, const int32_t* phases, int32_t count,
+                    const int16_t* high, const int16_t* low, int shift, int32_t* out, int stride) {
+  for (int32_t i = 0; i < count; ++i) {
+    const size_t tapOffset = static_cast<size_t>(phases[i]) * kPaddedTaps;
+    const int64_t sum = HalfSums(samples + starts[i], high + tapOffset, low + tapOffset);
+    const int64_t value = shift <= 14 ? (sum + (int64_t{1} << (14 - shift))) >> (15 - shift) : sum << (shift - 15);
+    out[static_cast<size_t>(i) * stride] = SaturateToInt32(value);
+  }
+}
+
+}  // namespace
+
+void LRateConverterStream::Convert(int32_t* out, int32_t frameCount) {
+  // Plan the run: the window and phase of every frame until the buffer runs out.
+  int32_t run = 0;
+  int32_t window = window_;
+  int32_t phase = phase_;
+  while (run < frameCount && window + kRateTaps <= buffered_) {
+    windowStart_[run] = window;
+    windowPhase_[run] = phase;
+    ++run;
+    const int64_t advanced = int64_t{phase} + step_;
+    window += static_cast<int32_t>(advanced / phases_);
+    phase = static_cast<int32_t>(advanced % phases_);
+  }
+  for (int c = 0; c < channels_; ++c) {
+    ConvertChannel(buffer_[c].data(), windowStart_.data(), windowPhase_.data(), run, tapsHigh_.data(),
+                   tapsLow_.data(), shift_, out + c, channels_);
+  }
+  window_ = window;
+  phase_ = phase;
+  position_ += run;
+}
+
+void LRateConverterStream::Read(int32_t* frames, int32_t frameCount) {
+  if (frameCount <= 0) return;
+  if (!Usable()) {
+    std::fill(frames, frames + static_cast<size_t>(frameCount) * channels_, 0);
+    position_ += frameCount;
+    return;
+  }
+  if (pending_) Restart(position_);
+  int32_t done = 0;
+  while (done < frameCount) {
+    if (window_ + kRateTaps > buffered_) {
+      Refill();
+      continue;
+    }
+    const int32_t piece = std::min(frameCount - done, kPumpFrames);
+    const int64_t before = position_;
+    Convert(frames + static_cast<size_t>(done) * channels_, piece);
+    done += static_cast<int32_t>(position_ - before);
+  }
+}
+
+LRef<LSoundStream> MakeRateConverter(LRef<LSoundStream> input, int32_t outputRate) {
+  if (!input || !input->Usable() || outputRate <= 0) return input;
+  const int32_t inputRate = input->SampleRate();
+  if (inputRate == outputRate) return input;
+  if (!RateNeedsTwoStages(inputRate, outputRate)) {
+    return MakeRef<LRateConverterStream>(std::move(input), DesignRateConverter(inputRate, outputRate, false));
+  }
+  const int32_t middle = 2 * outputRate;
+  LRef<LSoundStream> first;
+  if (int64_t{middle} * 32 <= int64_t{inputRate} * 3) {
+    first = MakeRateConverter(std::move(input), middle);
+  } else {
+    first = MakeRef<LRateConverterStream>(std::move(input), DesignRateConverter(inputRate, middle, true));
+  }
+  return MakeRef<LRateConverterStream>(std::move(first), DesignRateConverter(middle, outputRate, false));
+}
+
+LRateLabelStream::LRateLabelStream(LRef<LSoundStream> input, int32_t sampleRate) : LSoundFilter(std::move(input)) {
+  SetFormat(sampleRate, Channels());
+  if (!Input().Usable()) SetState(LStreamState::kInputUnusable);
+}
+
+}  // namespace klangor
