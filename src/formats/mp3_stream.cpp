@@ -8,11 +8,14 @@
 #include "audio/sample_format.h"
 #include "formats/mp3_decoder.h"
 #include "formats/readable_file.h"
+#include "platform/byte_order.h"
 
 namespace klangor {
 namespace {
 
-constexpr int64_t kTagBytes = 128;          // an ID3 version 1 tag at the end of the file
+constexpr int64_t kId3v1Bytes = 128;        // an ID3 version 1 tag at the end of the file
+constexpr int64_t kApeFooterBytes = 32;     // the footer (and header) of an APEv2 tag
+constexpr int64_t kLyricsFooterBytes = 15;  // a Lyrics3 v2 tag's size digits and "LYRICS200"
 constexpr int64_t kSearchShifts = 65536;    // bytes a header search may skip
 constexpr int kStreamRetries = 10;          // further searches after a frame of another stream
 constexpr int kBitrateFrames = 8;           // headers averaged for an estimated length
@@ -40,6 +43,46 @@ int64_t Id3v2TagBytes(const uint8_t* bytes, int64_t got) {
   }
   const bool footer = (bytes[5] & 0x10) != 0;
   return kHeaderBytes + size + (footer ? kHeaderBytes : 0);
+}
+
+// Where the audio of the file ends: before the tags at its end. An ID3 version 1 tag is the
+// last 128 bytes when they begin with "TAG"; before it (or at the very end) an APEv2 tag and a
+// Lyrics3 v2 tag, in either order, are recognised by their footers. A footer whose stated size
+// does not fit into the bytes before it is not believed.
+int64_t AudioEndByte(const LFile& file, int64_t fileBytes) {
+  int64_t end = fileBytes;
+  uint8_t bytes[kId3v1Bytes];
+  const auto readBefore = [&](int64_t count) {
+    return end >= count && file.ReadAt(end - count, bytes, count) == count;
+  };
+  if (readBefore(kId3v1Bytes) && std::memcmp(bytes, "TAG", 3) == 0) end -= kId3v1Bytes;
+  for (int tags = 0; tags < 2; ++tags) {
+    if (readBefore(kApeFooterBytes) && std::memcmp(bytes, "APETAGEX", 8) == 0) {
+      // The size counts the items and the footer; a flag says whether a header precedes them.
+      const int64_t size = LoadLe32(bytes + 12);
+      const bool header = (LoadLe32(bytes + 20) & 0x80000000u) != 0;
+      const int64_t tagBytes = size + (header ? kApeFooterBytes : 0);
+      if (size >= kApeFooterBytes && tagBytes <= end) {
+        end -= tagBytes;
+        continue;
+      }
+    }
+    if (readBefore(kLyricsFooterBytes) && std::memcmp(bytes + 6, "LYRICS200", 9) == 0 &&
+        std::all_of(bytes, bytes + 6, [](uint8_t b) { return b >= '0' && b <= '9'; })) {
+      // Six digits give the size from "LYRICSBEGIN" up to them.
+      int64_t size = 0;
+      for (int i = 0; i < 6; ++i) size = size * 10 + (bytes[i] - '0');
+      const int64_t tagBytes = size + kLyricsFooterBytes;
+      uint8_t begin[11];
+      if (tagBytes <= end && file.ReadAt(end - tagBytes, begin, 11) == 11 &&
+          std::memcmp(begin, "LYRICSBEGIN", 11) == 0) {
+        end -= tagBytes;
+        continue;
+      }
+    }
+    break;
+  }
+  return end;
 }
 
 }  // namespace
@@ -96,7 +139,7 @@ LMp3Stream::LMp3Stream(const std::string& path)
 LMp3Stream::~LMp3Stream() = default;
 
 void LMp3Stream::Open() {
-  budgetBytes_ = std::max<int64_t>(fileBytes_ - kTagBytes, 0);
+  budgetBytes_ = AudioEndByte(window_->File(), fileBytes_);
   // ID3 version 2 tags at the start (cover pictures make them far longer than a header search
   // may skip) are stepped over by their stated sizes; a size past the end is not believed.
   int64_t start = 0;
@@ -148,15 +191,16 @@ void LMp3Stream::Open() {
 }
 
 // A header search: from `from`, shifting one byte at a time at most kSearchShifts times, for
-// four bytes that pass the header checks. A header found anywhere but at `expected` (or any
-// header when `confirmAll`) must also be followed by a frame of the same stream, so that a
-// chance match inside audio data or a tag is passed over.
+// four bytes before the trailing tags that pass the header checks. A header found anywhere but
+// at `expected` (or any header when `confirmAll`) must also be followed by a frame of the same
+// stream, so that a chance match inside audio data or a tag is passed over.
 bool LMp3Stream::SearchHeader(int64_t from, bool confirmAll, int64_t expected, LFound* found) {
   int64_t offset = from;
   const int64_t last = from + kSearchShifts;
-  while (offset <= last && offset + kMp3HeaderBytes <= fileBytes_) {
+  while (offset <= last && offset + kMp3HeaderBytes <= budgetBytes_) {
     int64_t got = 0;
-    const int64_t chunk = std::min<int64_t>(LByteWindow::kMaxRequest, last - offset + kMp3HeaderBytes);
+    const int64_t chunk =
+        std::min({LByteWindow::kMaxRequest, last - offset + kMp3HeaderBytes, budgetBytes_ - offset});
     const uint8_t* bytes = window_->Get(offset, chunk, &got);
     if (got < kMp3HeaderBytes) return false;
     for (int64_t i = 0; i + kMp3HeaderBytes <= got && offset + i <= last; ++i) {
@@ -178,7 +222,7 @@ bool LMp3Stream::SearchHeader(int64_t from, bool confirmAll, int64_t expected, L
 
 bool LMp3Stream::FollowedByFrame(const LFound& found) {
   const int64_t next = found.offset + found.header.FrameBytes();
-  if (next + kMp3HeaderBytes > fileBytes_) return true;  // the last frame of the file
+  if (next + kMp3HeaderBytes > budgetBytes_) return true;  // the last frame of the file
   int64_t got = 0;
   const uint8_t* bytes = window_->Get(next, kMp3HeaderBytes, &got);
   if (got < kMp3HeaderBytes) return true;
@@ -210,6 +254,7 @@ bool LMp3Stream::DecodeNext(int32_t* target) {
   const int frameBytes = found.header.FrameBytes();
   int64_t got = 0;
   const uint8_t* bytes = window_->Get(found.offset, frameBytes, &got);
+  got = std::min(got, budgetBytes_ - found.offset);  // a cut last frame does not take in a tag
   decoder_->DecodeFrame(bytes, got, target != nullptr ? target : pcm_.data());
   pcmHeld_ = target == nullptr;
   pcmStartFrame_ += pcmFrames_;
@@ -219,7 +264,7 @@ bool LMp3Stream::DecodeNext(int32_t* target) {
     // The frames the bytes left can hold; at least one while another header follows.
     const int64_t bytesLeft = std::max<int64_t>(budgetBytes_ - nextByte_, 0);
     int64_t frames = static_cast<int64_t>(bytesLeft / bytesPerFrame_);
-    if (frames == 0 && nextByte_ + kMp3HeaderBytes <= fileBytes_) {
+    if (frames == 0 && nextByte_ + kMp3HeaderBytes <= budgetBytes_) {
       const uint8_t* next = window_->Get(nextByte_, kMp3HeaderBytes, &got);
       std::optional<LMp3Header> header;
       if (got == kMp3HeaderBytes) header = ParseMp3Header(next);

@@ -5,8 +5,9 @@
 // of the same stream follows), takes rate and channels from it and works out the length: from
 // the frame count of a Xing, Info or VBRI frame when the file has one (that frame is skipped,
 // not decoded), else estimated from the average bitrate of the first frames over the file's
-// bytes less 128 (room for a trailing tag). An estimated length is re-estimated after every
-// frame read, and becomes exact when decoding reaches the end.
+// bytes up to its trailing tags (ID3 version 1, APEv2, Lyrics3 v2; no frame is looked for in
+// them). An estimated length is re-estimated after every frame read, and becomes exact when
+// decoding reaches the end.
 //
 // Samples come out at the decoder's scale, 524288 for full scale; the stream's full scale is
 // 2097152. The encoder's delay and padding are not removed: every decoded frame is audio.
@@ -67,7 +68,7 @@ class LMp3Stream final : public LSoundStream {
   std::unique_ptr<LMp3Decoder> decoder_;
   LMp3Header first_;
   int64_t fileBytes_ = 0;
-  int64_t budgetBytes_ = 0;     // the file less a trailing 128-byte tag
+  int64_t budgetBytes_ = 0;     // where the audio ends: the file less its trailing tags
   int64_t audioStartByte_ = 0;  // offset of the first audio frame
   double bytesPerFrame_ = 1.0;
   int samplesPerFrame_ = 1152;

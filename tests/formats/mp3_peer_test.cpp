@@ -134,6 +134,72 @@ TEST_F(Mp3PeerTest, LengthsMatchTheReference) {
   }
 }
 
+// Every MPEG version at the lowest and highest bit rates lame writes for it (MPEG-2.5 only up to
+// 64 kbit/s) and in VBR, with and without a Xing/Info frame, with no tags, an ID3v1 tag at the
+// end, an ID3v2 tag at the start, or both: the lengths and samples are mpg123's. The rates have
+// frames without padding, so a constant bitrate gives the exact length even before reading.
+TEST_F(Mp3PeerTest, VersionsBitRatesAndTagsMatchTheReference) {
+  struct LVersion {
+    const char* name;
+    int rate;
+    const char* lowest;
+    const char* highest;
+  };
+  const std::vector<LVersion> versions = {{"mpeg1", 32000, "32", "320"}, {"mpeg2", 24000, "8", "160"},
+                                          {"mpeg25", 8000, "8", "64"}};
+  const std::vector<std::pair<const char*, std::vector<std::string>>> bitRates = {
+      {"lowest", {"-b"}}, {"highest", {"-b"}}, {"vbr0", {"-V", "0"}}, {"vbr9", {"-V", "9"}}};
+  const std::vector<std::pair<const char*, std::vector<std::string>>> tags = {
+      {"untagged", {}},
+      {"id3v1", {"--id3v1-only", "--tt", "Title"}},
+      {"id3v2", {"--id3v2-only", "--tt", "Title"}},
+      {"id3v1v2", {"--add-id3v2", "--tt", "Title"}}};
+  for (const LVersion& version : versions) {
+    for (const auto& [bitRate, rateOptions] : bitRates) {
+      for (const bool plain : {false, true}) {
+        for (const auto& [tag, tagOptions] : tags) {
+          const std::string name = std::string("v-") + version.name + "-" + bitRate + (plain ? "-plain-" : "-") + tag;
+          SCOPED_TRACE(name);
+          std::vector<std::string> options = rateOptions;
+          const bool cbr = options[0] == "-b";
+          if (cbr) options.push_back(std::string(bitRate) == "lowest" ? version.lowest : version.highest);
+          options.insert(options.end(), {"--resample", std::to_string(version.rate / 1000)});
+          if (plain) options.push_back("-t");
+          options.insert(options.end(), tagOptions.begin(), tagOptions.end());
+          const std::string mp3 = Encode(name, LSignal::kMusic, version.rate, 2, 1.5, options);
+          const std::string bytes = test::ReadBytes(mp3);
+          const bool hasId3v1 = bytes.size() > 128 && bytes.compare(bytes.size() - 128, 3, "TAG") == 0;
+          EXPECT_EQ(hasId3v1, std::string(tag).find("v1") != std::string::npos);
+          EXPECT_EQ(bytes.compare(0, 3, "ID3") == 0, std::string(tag).find("v2") != std::string::npos);
+          // lame leaves the Info frame out where the frames are too small to hold it.
+          const std::string head = bytes.substr(0, 4096);
+          const bool counted = head.find("Xing") != std::string::npos || head.find("Info") != std::string::npos;
+          EXPECT_FALSE(plain && counted);
+
+          const std::vector<float> reference = DecodeWithMpg123(mp3);
+          const auto referenceFrames = static_cast<int32_t>(reference.size() / 2);
+          auto stream = LRef<LMp3Stream>(new LMp3Stream(mp3));
+          ASSERT_TRUE(stream->Usable());
+          EXPECT_EQ(stream->SampleRate(), version.rate);
+          EXPECT_EQ(stream->LengthFromFrameCount(), counted);
+          if (counted || cbr) {
+            EXPECT_EQ(stream->Length(), referenceFrames);
+          } else {
+            // The bit rates of the first frames stand for the whole file.
+            EXPECT_NEAR(stream->Length(), referenceFrames, 0.3 * referenceFrames);
+          }
+          const std::vector<int32_t> decoded = ReadToEnd(*stream);
+          EXPECT_EQ(stream->Length(), referenceFrames);
+          ASSERT_EQ(decoded.size(), reference.size());
+          const LAccuracy accuracy = Compare(decoded, reference);
+          EXPECT_LT(accuracy.rms, kFullAccuracyRms);
+          EXPECT_LT(accuracy.max, kFullAccuracyMax);
+        }
+      }
+    }
+  }
+}
+
 // Seeking restarts four frames early, so the samples after a seek are the ones a reading
 // from the start gives, in a constant-bitrate file where the byte offsets of frames are known.
 TEST_F(Mp3PeerTest, SeekingGivesTheSamplesOfAContinuousRead) {

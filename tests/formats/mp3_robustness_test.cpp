@@ -252,6 +252,62 @@ TEST_F(Mp3RobustnessTest, LeadingTagsAndOtherStreams) {
   EXPECT_EQ(joined->Length(), firstFrames);
 }
 
+// Tags at the end (APEv2, Lyrics3 v2, ID3v1, alone and together) are not audio: the estimated
+// length leaves them out, and frame headers inside them are not decoded.
+TEST_F(Mp3RobustnessTest, TrailingTags) {
+  // 32000 Hz frames have no padding, so the estimate from the bytes is exact.
+  const std::string mp3 = Encode("trailing", LSignal::kMusic, 32000, 2, 1.5, {"-b", "96", "-t", "--resample", "32"});
+  const std::string original = test::ReadBytes(mp3);
+  const std::vector<int32_t> clean = ReadAll(*Open(original, "trailing-clean.mp3"));
+  const auto frames = static_cast<int32_t>(clean.size() / 2);
+  ASSERT_EQ(frames, static_cast<int32_t>(FrameOffsets(original).size() * 1152));
+
+  // Item values with headers of this very stream in them, one near the tag's end.
+  const std::string header = original.substr(0, 4);
+  std::string value(3000, 'x');
+  for (size_t i = 0; i + 4 < value.size(); i += 250) value.replace(i, 4, header);
+  const std::string item = test::Le32(static_cast<uint32_t>(value.size())) + test::Le32(0) + "Cover" +
+                           std::string(1, '\0') + value;
+  const auto apeField = [&](uint32_t flags) {
+    return "APETAGEX" + test::Le32(2000) + test::Le32(static_cast<uint32_t>(item.size() + 32)) + test::Le32(1) +
+           test::Le32(flags) + std::string(8, '\0');
+  };
+  const std::string ape = apeField(0xE0000000u) + item + apeField(0x80000000u);
+  const std::string apeWithoutHeader = item + apeField(0);
+  const std::string lyricsBody = "LYRICSBEGIN" + std::string("LYR00022") + header + "lyrics with a head";
+  const std::string lyrics = lyricsBody + std::to_string(1000000 + lyricsBody.size()).substr(1) + "LYRICS200";
+  std::string id3v1 = "TAG" + header + "Title";
+  id3v1.resize(128, '\0');
+  for (const auto& [name, tail] : std::vector<std::pair<const char*, std::string>>{
+           {"ape", ape},
+           {"ape-v1", apeWithoutHeader},
+           {"ape-id3v1", ape + id3v1},
+           {"lyrics-id3v1", lyrics + id3v1},
+           {"ape-lyrics-id3v1", ape + lyrics + id3v1},
+           {"lyrics-ape-id3v1", lyrics + ape + id3v1}}) {
+    SCOPED_TRACE(name);
+    LRef<LMp3Stream> stream = Open(original + tail, "trailing-tagged.mp3");
+    ASSERT_TRUE(stream->Usable());
+    EXPECT_EQ(stream->Length(), frames);
+    EXPECT_EQ(ReadAll(*stream), clean);
+    EXPECT_EQ(stream->Length(), frames);
+    // A seek close to the end finds the last frame again.
+    stream->Seek(frames - 100);
+    std::vector<int32_t> last(200);
+    stream->Read(last.data(), 100);
+    EXPECT_TRUE(std::equal(last.begin(), last.end(), clean.end() - 200));
+  }
+  // A footer whose size runs past the start of the file is not believed: those bytes count.
+  const std::string lying = item + "APETAGEX" + test::Le32(2000) + test::Le32(0x7FFFFFFF) + test::Le32(1) +
+                            test::Le32(0) + std::string(8, '\0');
+  LRef<LMp3Stream> stream = Open(original + lying, "trailing-lying.mp3");
+  ASSERT_TRUE(stream->Usable());
+  EXPECT_GT(stream->Length(), frames);
+  const std::vector<int32_t> decoded = ReadAll(*stream);
+  ASSERT_GE(decoded.size(), clean.size());
+  EXPECT_TRUE(std::equal(clean.begin(), clean.end(), decoded.begin()));
+}
+
 // Thousands of damaged copies of short real files of several kinds: every operation finishes
 // and the stream stays within its contract.
 TEST_F(Mp3RobustnessTest, RandomlyDamagedCopies) {
