@@ -84,26 +84,33 @@ LRef<LSoundStream> OpenAiffFile(const std::string& path) {
     return MakeErrorStream(LStreamState::kCorrupt);
   }
 
-  int64_t offset = 12;
+  int64_t commStart = 12;
   int32_t size = 0;
   uint8_t comm[kCommBytes];
-  if (!FindChunk(file, "COMM", &offset, &size) || size < kCommBytes ||
-      file.ReadAt(offset, comm, kCommBytes) != kCommBytes) {
+  if (!FindChunk(file, "COMM", &commStart, &size) || size < kCommBytes ||
+      file.ReadAt(commStart, comm, kCommBytes) != kCommBytes) {
     return MakeErrorStream(LStreamState::kCorrupt);
   }
-  offset += (int64_t{size} + 1) & ~int64_t{1};
   const uint32_t channels = LoadBe16(comm);
   const uint32_t bits = LoadBe16(comm + 6);
   std::array<uint8_t, 10> extended;
   std::memcpy(extended.data(), comm + 8, extended.size());
   const std::optional<int32_t> rate = RateFromExtended(extended);
 
-  uint8_t fields[8];
-  if (!FindChunk(file, "SSND", &offset, &size) || file.ReadAt(offset, fields, 8) != 8) {
-    return MakeErrorStream(LStreamState::kCorrupt);
+  // The sound data chunk is looked for after COMM first, then from the start: it may come
+  // before COMM too.
+  int64_t offset = commStart + ((int64_t{size} + 1) & ~int64_t{1});
+  if (!FindChunk(file, "SSND", &offset, &size)) {
+    offset = 12;
+    if (!FindChunk(file, "SSND", &offset, &size)) return MakeErrorStream(LStreamState::kCorrupt);
   }
-  const int64_t dataStart = offset + 8;  // after the offset and block-size fields
-  const int64_t dataBytes = std::max<int64_t>(int64_t{size} - 8, 0);
+  uint8_t fields[8];
+  if (file.ReadAt(offset, fields, 8) != 8) return MakeErrorStream(LStreamState::kCorrupt);
+  // The offset field says how many bytes of padding precede the first frame (the block size
+  // only advises on alignment).
+  const int64_t padding = LoadBe32(fields);
+  const int64_t dataStart = offset + 8 + padding;
+  const int64_t dataBytes = std::max<int64_t>(int64_t{size} - 8 - padding, 0);
 
   if (bits > 16) return MakeErrorStream(LStreamState::kCodecMissing);
   if (!rate || *rate <= 0 || channels == 0 || channels > 255) return MakeErrorStream(LStreamState::kCorrupt);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,28 @@ std::string Aiff(const std::string& chunks, const std::string& form = "AIFF") {
 }
 
 std::string Ssnd(const std::string& data) { return "SSND" + Be32(static_cast<uint32_t>(data.size() + 8)) + Be32(0) + Be32(0) + data; }
+
+// The bodies of the chunks of an AIFF file, by identifier.
+std::map<std::string, std::string> AiffChunks(const std::string& bytes) {
+  std::map<std::string, std::string> chunks;
+  for (size_t at = 12; at + 8 <= bytes.size();) {
+    const size_t size = static_cast<uint8_t>(bytes[at + 4]) << 24 | static_cast<uint8_t>(bytes[at + 5]) << 16 |
+                        static_cast<uint8_t>(bytes[at + 6]) << 8 | static_cast<uint8_t>(bytes[at + 7]);
+    chunks[bytes.substr(at, 4)] = bytes.substr(at + 8, size);
+    at += 8 + size + (size & 1);
+  }
+  return chunks;
+}
+
+// A chunk with its pad byte when its size is odd.
+std::string Chunk(const std::string& id, const std::string& body) {
+  return id + Be32(static_cast<uint32_t>(body.size())) + body + (body.size() % 2 != 0 ? std::string(1, '\0') : "");
+}
+
+// The sound data chunk with `padding` bytes between its offset field and the first frame.
+std::string PaddedSsnd(const std::string& data, uint32_t padding) {
+  return Chunk("SSND", Be32(padding) + Be32(0) + std::string(padding, '\x7F') + data);
+}
 
 LRef<LSoundStream> OpenImage(const std::string& bytes, const std::string& extension) {
   const std::string path = TestPath("image." + extension);
@@ -67,6 +90,31 @@ TEST(AuAiffTest, ReadsWhatSoxWrites) {
       std::vector<int32_t> expected;
       for (int16_t s : SoxSamples16(path)) expected.push_back(s * 16);
       EXPECT_EQ(ReadFrames(*stream, stream->Length()), expected);
+      if (c.extension != "aiff") continue;
+
+      // The same sound with its chunks in other orders, other chunks between and around them,
+      // and padding before the first frame: read as sox reads it.
+      const std::map<std::string, std::string> chunks = AiffChunks(test::ReadBytes(path));
+      ASSERT_EQ(chunks.count("COMM") + chunks.count("SSND"), 2u);
+      const std::string comm = Chunk("COMM", chunks.at("COMM"));
+      const std::string data = chunks.at("SSND").substr(8);
+      const std::string name = Chunk("NAME", "odd");
+      const std::string anno = Chunk("ANNO", "an annotation");
+      for (const std::string& chunkList :
+           {PaddedSsnd(data, 0) + comm, name + PaddedSsnd(data, 0) + anno + comm + name,
+            comm + PaddedSsnd(data, 7), anno + PaddedSsnd(data, 64) + name + comm + anno}) {
+        const std::string moved = TestPath("moved.aiff");
+        test::WriteBytes(moved, Aiff(chunkList));
+        LRef<LSoundStream> again = OpenAiffFile(moved);
+        ASSERT_TRUE(again->Usable()) << static_cast<int>(again->State());
+        EXPECT_EQ(again->SampleRate(), stream->SampleRate());
+        EXPECT_EQ(again->Channels(), channels);
+        EXPECT_EQ(again->Length(), std::stoi(RunTool({"soxi", "-s", moved})));
+        std::vector<int32_t> soxRead;
+        for (int16_t s : SoxSamples16(moved)) soxRead.push_back(s * 16);
+        EXPECT_EQ(soxRead, expected);
+        EXPECT_EQ(ReadFrames(*again, again->Length()), soxRead);
+      }
     }
   }
   // 24-bit AIFF and float AU are refused as unsupported codecs.
@@ -182,7 +230,6 @@ TEST(AuAiffTest, BrokenAndUnsupportedHeaders) {
   EXPECT_EQ(state(OpenImage(Aiff(comm + Ssnd(data), "AIFC"), "aiff")), LStreamState::kCorrupt);
   EXPECT_EQ(state(OpenImage(Aiff(comm + Ssnd(data)).substr(0, 11), "aiff")), LStreamState::kCorrupt);
   EXPECT_EQ(state(OpenImage(Aiff(comm), "aiff")), LStreamState::kCorrupt);           // no SSND
-  EXPECT_EQ(state(OpenImage(Aiff(Ssnd(data) + comm), "aiff")), LStreamState::kCorrupt);  // SSND before COMM
   EXPECT_EQ(state(OpenImage(Aiff(comm.substr(0, 20)), "aiff")), LStreamState::kCorrupt);
   EXPECT_EQ(state(OpenImage(Aiff("COMM" + Be32(17) + comm.substr(8, 17) + "x" + Ssnd(data)), "aiff")),
             LStreamState::kCorrupt);
@@ -201,6 +248,20 @@ TEST(AuAiffTest, BrokenAndUnsupportedHeaders) {
   EXPECT_EQ(ReadFrames(*stream, 1)[0], 0x1010 * 16);
   stream = OpenImage(Aiff(comm + "SSND" + Be32(4) + Be32(0) + Be32(0) + data), "aiff");
   EXPECT_EQ(stream->Length(), 0);
+  // SSND before COMM; a second SSND after COMM is the one read. An offset beyond the chunk
+  // leaves nothing to read.
+  stream = OpenImage(Aiff(Ssnd(std::string(8, '\x20')) + comm), "aiff");
+  ASSERT_TRUE(stream->Usable());
+  EXPECT_EQ(ReadFrames(*stream, 5), (std::vector<int32_t>{0x2020 * 16, 0x2020 * 16, 0x2020 * 16, 0x2020 * 16, 0}));
+  stream = OpenImage(Aiff(Ssnd(std::string(8, '\x20')) + comm + Ssnd(data)), "aiff");
+  EXPECT_EQ(stream->Length(), 32);
+  EXPECT_EQ(ReadFrames(*stream, 1)[0], 0x1010 * 16);
+  for (uint32_t padding : {72u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+    stream = OpenImage(Aiff(comm + "SSND" + Be32(72) + Be32(padding) + Be32(0) + data), "aiff");
+    EXPECT_TRUE(stream->Usable());
+    EXPECT_EQ(stream->Length(), 0) << padding;
+    EXPECT_EQ(ReadFrames(*stream, 3), std::vector<int32_t>(3, 0));
+  }
   stream = OpenImage(Aiff(Comm(2, 0, 8, Extended(11025)) + Ssnd(data)), "aiff");
   EXPECT_EQ(stream->Channels(), 2);
   EXPECT_EQ(stream->SampleRate(), 11025);
