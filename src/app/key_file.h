@@ -12,11 +12,9 @@
 #include <string_view>
 #include <vector>
 
-namespace klangor {
+#include "frame/key_code.h"
 
-inline constexpr uint32_t kKeyAlt = 0x10000;
-inline constexpr uint32_t kKeyCtrl = 0x20000;
-inline constexpr uint32_t kKeyShift = 0x40000;
+namespace klangor {
 
 inline constexpr char kKeyFileName[] = "keys.dat";
 inline constexpr uint8_t kKeyFileVersion = 0;

@@ -59,6 +59,14 @@ std::optional<std::string> LHeadlessUi::ChooseSaveFile(const LSaveFileRequest& r
   return answer;
 }
 
+std::vector<std::string> LHeadlessUi::ChooseOpenFiles(const LOpenFileRequest& request) {
+  openRequests.push_back(request);
+  if (openFiles.empty()) return {};
+  std::vector<std::string> answer = openFiles.front();
+  openFiles.pop_front();
+  return answer;
+}
+
 int64_t LHeadlessUi::FreeBytes(const std::string& /*folder*/) { return freeBytes; }
 
 LResult LHeadlessUi::RunWithProgress(const std::string& /*title*/,

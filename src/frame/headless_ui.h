@@ -25,6 +25,7 @@ class LHeadlessUi : public LUserInterface {
   std::vector<LShownMessage> messages;
   std::vector<std::string> dialogTitles;
   std::vector<LSaveFileRequest> saveRequests;
+  std::vector<LOpenFileRequest> openRequests;
 
   // The next answers to messages; when none is left, the first button (OK or Yes).
   std::deque<LAnswer> answers;
@@ -36,6 +37,8 @@ class LHeadlessUi : public LUserInterface {
   std::deque<std::function<bool(LDialogModel&)>> dialogs;
   // The next save-dialog answers; when none is left, cancel.
   std::deque<std::optional<std::string>> saveFiles;
+  // The next open-dialog answers; when none is left, cancel.
+  std::deque<std::vector<std::string>> openFiles;
   int64_t freeBytes = int64_t{16} << 30;
   // Progress: cancel when asked for the (n+1)-th time; never when below 0.
   int cancelAtQuestion = -1;
@@ -46,6 +49,7 @@ class LHeadlessUi : public LUserInterface {
                                         const std::string& initial) override;
   bool RunDialog(LDialogModel& model) override;
   std::optional<std::string> ChooseSaveFile(const LSaveFileRequest& request) override;
+  std::vector<std::string> ChooseOpenFiles(const LOpenFileRequest& request) override;
   int64_t FreeBytes(const std::string& folder) override;
   LResult RunWithProgress(const std::string& title,
                           const std::function<LResult(LProgress&)>& work) override;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "audio/progress.h"
 #include "audio/result.h"
@@ -28,11 +29,27 @@ class LDialogModel {
   virtual std::string Validate() { return {}; }
 };
 
+// One entry of a file dialog's type list: the text it shows and its patterns ("*.aif;*.aiff").
+struct LFileFilter {
+  std::string name;
+  std::string patterns;
+};
+
 struct LSaveFileRequest {
   std::string title;
-  std::string filter;            // e.g. "Wave (*.wav)"
+  std::string filter;            // e.g. "Wave (*.wav)", when `filters` is empty
   std::string defaultExtension;  // without the dot
   std::string folder;            // where the dialog starts
+  std::vector<LFileFilter> filters{};  // the type list (the entry `selectedFilter` preselected)
+  int selectedFilter = 0;
+};
+
+struct LOpenFileRequest {
+  std::string title;
+  std::vector<LFileFilter> filters;  // the first entry is preselected
+  std::string defaultExtension;      // without the dot
+  std::string folder;                // where the dialog starts
+  bool multiple = true;              // more than one file may be chosen
 };
 
 class LUserInterface {
@@ -49,6 +66,8 @@ class LUserInterface {
   virtual bool RunDialog(LDialogModel& model) = 0;
   // The save-file dialog; the chosen path, or nothing when cancelled.
   virtual std::optional<std::string> ChooseSaveFile(const LSaveFileRequest& request) = 0;
+  // The open-file dialog: the chosen existing files, none when cancelled.
+  virtual std::vector<std::string> ChooseOpenFiles(const LOpenFileRequest& request) = 0;
   // Bytes free for the user on the file system of `folder`; -1 when unknown.
   virtual int64_t FreeBytes(const std::string& folder) = 0;
   // Runs a long operation under the progress window (the user can cancel it there).

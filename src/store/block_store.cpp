@@ -14,8 +14,6 @@
 namespace klangor {
 namespace {
 
-const char kBlockFolderPrefix[] = "klangor-blocks-";
-const char kLockFileName[] = "lock";
 
 bool HasSuffix(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&
@@ -40,7 +38,7 @@ LBlockStore::~LBlockStore() { CleanUp(); }
 void LBlockStore::DeleteBlockFolder(const std::string& folder) {
   // Only what the store itself puts there is deleted; anything else keeps the folder alive.
   for (const std::string& name : ListFolder(folder)) {
-    if (HasSuffix(name, ".aud") || HasSuffix(name, ".grf") || name == kLockFileName) {
+    if (HasSuffix(name, ".aud") || HasSuffix(name, ".grf") || name == kBlockLockFileName) {
       RemoveFile(JoinPath(folder, name));
     }
   }
@@ -56,7 +54,7 @@ void LBlockStore::RemoveStaleBlockFolders(const std::string& folder) {
     // has not locked its lock file yet; it is left for a later clean-up.
     if (ModifiedSecondsAgo(candidate) < 60) continue;
     LFolderLock probe;
-    std::string lockFile = JoinPath(candidate, kLockFileName);
+    std::string lockFile = JoinPath(candidate, kBlockLockFileName);
     if (FileExists(lockFile) && !probe.TryLock(lockFile, /*create=*/false)) continue;  // alive
     DeleteBlockFolder(candidate);
   }
@@ -81,7 +79,7 @@ bool LBlockStore::SetWorkingFolderLocked(const std::string& folder) {
   buffer.push_back('\0');
   if (::mkdtemp(buffer.data()) == nullptr) return false;
   std::string made = buffer.data();
-  if (!folderLock_.TryLock(JoinPath(made, kLockFileName), /*create=*/true)) {
+  if (!folderLock_.TryLock(JoinPath(made, kBlockLockFileName), /*create=*/true)) {
     ::rmdir(made.c_str());
     return false;
   }

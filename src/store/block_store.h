@@ -26,6 +26,9 @@
 namespace klangor {
 
 inline constexpr uint16_t kNoBlock = 65535;
+// The names of a process's subfolder ("klangor-blocks-" and six characters) and of its lock.
+inline constexpr char kBlockFolderPrefix[] = "klangor-blocks-";
+inline constexpr char kBlockLockFileName[] = "lock";
 
 enum class LBlockFile { kAudio, kPeaks };
 

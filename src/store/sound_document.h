@@ -28,6 +28,7 @@ class LSoundDocument : public LRefCounted {
   int32_t visibleEnd = 0;
   LUndoRing undo;  // eight snapshots for undo and redo, see store/undo.h
   std::string fileName;  // the file loaded from or last saved to; empty for a new sound
+  std::string name;      // what windows call a sound without a file name ("Unbenannt 1")
   bool verticalZoom = false;
   int32_t displayMode = 0;  // 0 all channels combined; 1 and 2 stereo channels apart
   int32_t firstMark = 0;

@@ -1,0 +1,455 @@
+#include "ui/dialog_forms.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/file_commands.h"
+#include "edit/edit_dialogs.h"
+#include "effects/amplify_normalize.h"
+#include "effects/compressor.h"
+#include "effects/distortion.h"
+#include "effects/echo.h"
+#include "effects/envelope.h"
+#include "effects/modulation.h"
+#include "effects/rate_commands.h"
+#include "effects/reverb.h"
+#include "effects/speed_pitch.h"
+#include "effects/stereo_pan.h"
+#include "ui/preview_player.h"
+#include "ui/qt_text.h"
+
+namespace klangor {
+namespace {
+
+// The envelope of "Dynamik": points over the selection (0..255) at levels 0..255 (128 is the
+// level as it was). A click adds a point, dragging moves one, a right click removes one.
+class LEnvelopeEditor final : public QWidget {
+ public:
+  LEnvelopeEditor(LEnvelopeDialog& model, QWidget* parent) : QWidget(parent), model_(model) {
+    setObjectName("envelope");
+    setMinimumSize(360, 180);
+  }
+  std::function<void()> changed;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    p.setPen(QColor(60, 60, 60));
+    p.drawLine(0, height() / 2, width(), height() / 2);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(102, 255, 102), 2));
+    const LEnvelope& points = model_.Envelope();
+    for (size_t i = 1; i < points.size(); ++i) p.drawLine(At(points[i - 1]), At(points[i]));
+    p.setBrush(QColor(255, 255, 17));
+    for (const LEnvelopePoint& point : points) p.drawEllipse(At(point), 4, 4);
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    const int hit = Hit(event->position().toPoint());
+    if (event->button() == Qt::RightButton) {
+      if (hit >= 0 && model_.RemovePoint(static_cast<size_t>(hit))) Changed();
+      return;
+    }
+    if (hit >= 0) {
+      dragging_ = hit;
+      return;
+    }
+    const auto [position, level] = ValueAt(event->position().toPoint());
+    if (model_.AddPoint(position, level)) Changed();
+    dragging_ = Hit(event->position().toPoint());
+  }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if (dragging_ < 0) return;
+    const auto [position, level] = ValueAt(event->position().toPoint());
+    model_.MovePoint(static_cast<size_t>(dragging_), position, level);
+    Changed();
+  }
+  void mouseReleaseEvent(QMouseEvent*) override { dragging_ = -1; }
+
+ private:
+  QPointF At(const LEnvelopePoint& point) const {
+    return {point.position * (width() - 9) / 255.0 + 4, (255 - point.level) * (height() - 9) / 255.0 + 4};
+  }
+  std::pair<uint8_t, uint8_t> ValueAt(QPoint at) const {
+    const int position = std::clamp((at.x() - 4) * 255 / std::max(width() - 9, 1), 0, 255);
+    const int level = std::clamp(255 - (at.y() - 4) * 255 / std::max(height() - 9, 1), 0, 255);
+    return {static_cast<uint8_t>(position), static_cast<uint8_t>(level)};
+  }
+  int Hit(QPoint at) const {
+    const LEnvelope& points = model_.Envelope();
+    for (size_t i = 0; i < points.size(); ++i) {
+      if ((At(points[i]) - QPointF(at)).manhattanLength() <= 8) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  void Changed() {
+    update();
+    if (changed) changed();
+  }
+
+  LEnvelopeDialog& model_;
+  int dragging_ = -1;
+};
+
+class LForm final : public QDialog {
+ public:
+  LForm(QWidget* parent, LDialogModel& model, LPreviewPlayer* player)
+      : QDialog(parent), model_(model), player_(player) {
+    setWindowTitle(Q(model.Title()));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    outer_ = new QVBoxLayout(this);
+    fields_ = new QFormLayout;
+    fields_->setLabelAlignment(Qt::AlignLeft);
+    outer_->addLayout(fields_);
+  }
+
+  // A whole number typed into an edit box (the model checks its range).
+  void Number(const char* label, int32_t& field, const char* name) {
+    auto* edit = Edit(label, name);
+    Bind([edit, &field] { edit->setText(QString::number(field)); },
+         [edit, &field] { field = FieldToInt(S(edit->text())); });
+  }
+  void Text(const char* label, std::string& field, const char* name) {
+    auto* edit = Edit(label, name);
+    Bind([edit, &field] { edit->setText(Q(field)); }, [edit, &field] { field = S(edit->text()); });
+  }
+  void Slider(const char* label, int min, int max, std::function<int()> get, std::function<void(int)> set,
+              const char* name, const char* unit) {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* slider = new QSlider(Qt::Horizontal, row);
+    slider->setObjectName(name);
+    slider->setRange(min, max);
+    slider->setMinimumWidth(200);
+    auto* value = new QLabel(row);
+    value->setMinimumWidth(60);
+    layout->addWidget(slider, 1);
+    layout->addWidget(value);
+    connect(slider, &QSlider::valueChanged, value,
+            [value, unit](int v) { value->setText(QString::number(v) + QString::fromUtf8(unit)); });
+    connect(slider, &QSlider::valueChanged, this, [this] { Edited(); });
+    fields_->addRow(Q(label), row);
+    Bind([slider, value, get, unit] {
+           slider->setValue(get());
+           value->setText(QString::number(get()) + QString::fromUtf8(unit));
+         },
+         [slider, set] { set(slider->value()); });
+  }
+  void Choice(const char* label, int32_t& field, const QStringList& items, const char* name) {
+    auto* box = new QComboBox(this);
+    box->setObjectName(name);
+    box->addItems(items);
+    connect(box, &QComboBox::currentIndexChanged, this, [this] { Edited(); });
+    fields_->addRow(Q(label), box);
+    Bind([box, &field] { box->setCurrentIndex(field); }, [box, &field] { field = box->currentIndex(); });
+  }
+  template <class Names>
+  void Presets(const Names& names, std::function<void(int)> choose) {
+    auto* box = new QComboBox(this);
+    box->setObjectName(kPresetsName);
+    for (const char* name : names) box->addItem(Q(name));
+    connect(box, &QComboBox::activated, this, [this, choose](int index) {
+      Store();
+      choose(index);
+      Load();
+      Edited();
+    });
+    outer_->insertWidget(0, box);
+  }
+  void Custom(const char* label, QWidget* widget) {
+    if (label[0] == '\0') {
+      fields_->addRow(widget);
+    } else {
+      fields_->addRow(Q(label), widget);
+    }
+  }
+  // Keeps `value` alive as long as the form (fields the form binds to).
+  void Keep(std::shared_ptr<void> value) { kept_.push_back(std::move(value)); }
+  // Called after any edit (the range dialog moves the selection at once).
+  void OnEdit(std::function<void()> call) { onEdit_ = std::move(call); }
+  // The "Vorschau" button: `play` starts, the second press stops.
+  void Preview(bool enabled, std::function<LRef<LSoundStream>()> stream) {
+    preview_ = new QPushButton(kPreviewText, this);
+    preview_->setObjectName(kPreviewName);
+    const bool playable = enabled && player_ != nullptr && player_->Available();
+    preview_->setEnabled(playable);
+    if (enabled && !playable) preview_->setToolTip(Q(kNoPlayerTip));
+    stream_ = std::move(stream);
+    connect(preview_, &QPushButton::clicked, this, [this] {
+      if (player_->Playing()) {
+        player_->Stop();
+      } else {
+        Store();
+        player_->Play(stream_());
+      }
+      ShowPreviewState();
+    });
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] { ShowPreviewState(); });
+    timer->start(200);
+  }
+  // A button that runs `call` (the range dialog's own preview).
+  void Button(const char* text, std::function<void()> call) {
+    auto* button = new QPushButton(Q(text), this);
+    button->setObjectName(kPreviewName);
+    connect(button, &QPushButton::clicked, this, [this, call] {
+      Store();
+      call();
+    });
+    extra_ = button;
+  }
+
+  bool Run() {
+    auto* buttons = new QHBoxLayout;
+    if (preview_ != nullptr) buttons->addWidget(preview_);
+    if (extra_ != nullptr) buttons->addWidget(extra_);
+    buttons->addStretch(1);
+    auto* ok = new QPushButton("OK", this);
+    ok->setObjectName("ok");
+    ok->setDefault(true);
+    auto* cancel = new QPushButton("Abbrechen", this);
+    cancel->setObjectName("cancel");
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    outer_->addSpacing(6);
+    outer_->addLayout(buttons);
+    connect(ok, &QPushButton::clicked, this, [this] { accept(); });
+    connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
+    Load();
+    loaded_ = true;
+    const bool confirmed = exec() == QDialog::Accepted;
+    if (preview_ != nullptr && player_ != nullptr && player_->Playing()) player_->Stop();
+    return confirmed;
+  }
+
+  void accept() override {
+    Store();
+    const std::string problem = model_.Validate();
+    if (!problem.empty()) {
+      QMessageBox box(QMessageBox::Warning, Q(model_.Title()), Q(problem), QMessageBox::NoButton, this);
+      box.addButton("OK", QMessageBox::AcceptRole);
+      box.exec();
+      return;
+    }
+    QDialog::accept();
+  }
+
+ private:
+  QLineEdit* Edit(const char* label, const char* name) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(name);
+    edit->setMinimumWidth(120);
+    connect(edit, &QLineEdit::textEdited, this, [this] { Edited(); });
+    fields_->addRow(Q(label), edit);
+    return edit;
+  }
+  void Bind(std::function<void()> load, std::function<void()> store) {
+    bindings_.push_back({std::move(load), std::move(store)});
+  }
+  void Load() {
+    for (auto& binding : bindings_) binding.first();
+  }
+  void Store() {
+    for (auto& binding : bindings_) binding.second();
+  }
+  void Edited() {
+    if (!loaded_) return;
+    if (onEdit_) {
+      Store();
+      onEdit_();
+    }
+    // A change while the preview plays restarts it with the new values.
+    if (preview_ != nullptr && player_ != nullptr && player_->Playing()) {
+      Store();
+      player_->Play(stream_());
+    }
+  }
+  void ShowPreviewState() {
+    if (preview_ == nullptr || player_ == nullptr) return;
+    preview_->setText(player_->Playing() ? kPreviewStopText : kPreviewText);
+  }
+
+  LDialogModel& model_;
+  LPreviewPlayer* player_;
+  QVBoxLayout* outer_;
+  QFormLayout* fields_;
+  std::vector<std::pair<std::function<void()>, std::function<void()>>> bindings_;
+  std::function<void()> onEdit_;
+  std::function<LRef<LSoundStream>()> stream_;
+  QPushButton* preview_ = nullptr;
+  QPushButton* extra_ = nullptr;
+  bool loaded_ = false;
+  std::vector<std::shared_ptr<void>> kept_;
+};
+
+void PreviewOf(LForm& form, LPreviewDialog& model) {
+  form.Preview(model.PreviewEnabled(), [&model] { return model.PreviewStream(); });
+}
+
+// Fills `form` for the model it knows; false for a model without a form.
+bool Build(LForm& form, LDialogModel& model) {
+  if (auto* m = dynamic_cast<LSilenceDialog*>(&model)) {
+    form.Text(LSilenceDialog::kLengthLabel, m->lengthText, "length");
+    return true;
+  }
+  if (auto* m = dynamic_cast<LRepeatDialog*>(&model)) {
+    form.Text(LRepeatDialog::kCountLabel, m->countText, "count");
+    return true;
+  }
+  if (auto* m = dynamic_cast<LRangeDialog*>(&model)) {
+    // The two time fields; every change moves the selection at once.
+    auto start = std::make_shared<std::string>(m->StartText());
+    auto end = std::make_shared<std::string>(m->EndText());
+    form.Text(LRangeDialog::kStartLabel, *start, "start");
+    form.Text(LRangeDialog::kEndLabel, *end, "end");
+    form.OnEdit([m, start, end] {
+      if (*start != m->StartText()) m->SetStartText(*start);
+      if (*end != m->EndText()) m->SetEndText(*end);
+    });
+    form.Button(LRangeDialog::kPreviewButton, [m] { m->Preview(); });
+    form.Keep(start);
+    form.Keep(end);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LNewFileDialog*>(&model)) {
+    QStringList rates;
+    for (int32_t rate : LNewFileDialog::CommonRates()) rates << QString::number(rate);
+    auto* box = new QComboBox(&form);
+    box->setObjectName("rate");
+    box->setEditable(true);
+    box->addItems(rates);
+    form.Custom("Samplerate (Hz):", box);
+    box->setCurrentText(QString::number(m->sampleRate));
+    QObject::connect(box, &QComboBox::currentTextChanged, &form,
+                     [m](const QString& text) { m->sampleRate = FieldToInt(S(text)); });
+    auto* channels = new QComboBox(&form);
+    channels->setObjectName("channels");
+    channels->addItems({"Mono", "Stereo"});
+    channels->setCurrentIndex(m->channels == 2 ? 1 : 0);
+    QObject::connect(channels, &QComboBox::currentIndexChanged, &form, [m](int index) { m->channels = index + 1; });
+    form.Custom("Kanäle:", channels);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LSampleRateDialog*>(&model)) {
+    form.Number("Neue Samplerate (Hz):", m->sampleRate, "rate");
+    return true;
+  }
+  if (auto* m = dynamic_cast<LAmplifyDialog*>(&model)) {
+    form.Presets(LAmplifyDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
+    form.Number("Verstärkung (%):", m->gainPercent, "gain");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LNormalizeDialog*>(&model)) {
+    form.Presets(LNormalizeDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
+    form.Number("Maximaler Pegel (%):", m->levelPercent, "level");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LStereoPanDialog*>(&model)) {
+    form.Slider("Links  ...  Rechts:", LStereoPanDialog::kMin, LStereoPanDialog::kMax, [m] { return m->Value(); },
+                [m](int v) { m->SetValue(v); }, "pan", "");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LEchoDialog*>(&model)) {
+    form.Presets(LEchoDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
+    form.Number("Verzögerung (ms):", m->timeMs, "time");
+    form.Number("Echo Lautstärke (%):", m->gainPercent, "gain");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LReverbDialog*>(&model)) {
+    form.Presets(LReverbDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
+    form.Number("Hall Level (%):", m->levelPercent, "level");
+    form.Number("Verzögerung (ms):", m->timeMs, "time");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LPhaserDialog*>(&model)) {
+    form.Presets(LPhaserDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
+    form.Number("Verzögerungszeit (ms):", m->timeMs, "time");
+    form.Number("Steigerung (%):", m->gainPercent, "gain");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LFlangerDialog*>(&model)) {
+    form.Presets(LFlangerDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
+    form.Number("Verzögerungszeit (ms):", m->timeMs, "time");
+    form.Text("Modulation (Hz):", m->modulation, "modulation");
+    form.Number("Tiefe (%):", m->depthPercent, "depth");
+    form.Number("Steigerung (%):", m->gainPercent, "gain");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LChorusDialog*>(&model)) {
+    form.Presets(LChorusDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
+    form.Number("Verzögerungszeit (ms):", m->timeMs, "time");
+    form.Text("Modulation (Hz):", m->modulation, "modulation");
+    form.Number("Tiefe (%):", m->depthPercent, "depth");
+    form.Number("Steigerung (%):", m->gainPercent, "gain");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LDistortionDialog*>(&model)) {
+    form.Presets(LDistortionDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
+    form.Text("Verzerrungsgrad (0.0 - 1.0):", m->degree, "degree");
+    form.Slider("Ausgangspegel:", LDistortionDialog::kLevelMin, LDistortionDialog::kLevelMax,
+                [m] { return m->Level(); }, [m](int v) { m->SetLevel(v); }, "level", " dB");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LCompressorDialog*>(&model)) {
+    form.Presets(LCompressorDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
+    form.Slider("Schwellwert:", LCompressorDialog::kThresholdMin, LCompressorDialog::kThresholdMax,
+                [m] { return m->threshold; }, [m](int v) { m->threshold = v; }, "threshold", " dB");
+    QStringList ratios;
+    for (const std::string& label : LCompressorDialog::RatioLabels()) ratios << Q(label);
+    form.Choice("Verhältnis:", m->ratioIndex, ratios, "ratio");
+    form.Slider("Limit:", LCompressorDialog::kLimitMin, LCompressorDialog::kLimitMax, [m] { return m->limit; },
+                [m](int v) { m->limit = v; }, "limit", " dB");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LSpeedPitchDialog*>(&model)) {
+    form.Number((m->Label()).c_str(), m->percent, "percent");
+    PreviewOf(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LEnvelopeDialog*>(&model)) {
+    auto* editor = new LEnvelopeEditor(*m, &form);
+    form.Custom("", editor);
+    form.Custom("", new QLabel("Klicken: Punkt setzen, ziehen: verschieben, rechte Maustaste: entfernen", &form));
+    PreviewOf(form, *m);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool RunModelDialog(QWidget* parent, LDialogModel& model, LPreviewPlayer* preview) {
+  LForm form(parent, model, preview);
+  if (!Build(form, model)) {
+    // A model without a form of its own: its title and the two buttons.
+    form.Custom("", new QLabel(Q(model.Title()), &form));
+  }
+  return form.Run();
+}
+
+}  // namespace klangor
