@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
-# Until the editor window exists, `make run` shows klangor-batch at work on a demo sound:
-# it makes a few seconds of audio with sox and lame, converts the MP3 to WAV, and runs a few
-# effects on the sound through Klangor's block store.
+# `make run`: starts the editor with a demo sound when there is a display. Without one (a
+# terminal, a server) it says so and shows klangor-batch at work instead: it makes a few
+# seconds of audio with sox and lame, converts the MP3 to WAV, and runs a few effects on the
+# sound through Klangor's block store.
 set -euo pipefail
 build=${1:-build}
 batch="$build/apps/klangor-batch/klangor-batch"
+editor="$build/apps/klangor/klangor"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  # The sound stays: an editor that already runs opens it after this script has ended.
+  sound="${TMPDIR:-/tmp}/klangor-demo-$(id -u).wav"
+  sox -V1 -n -b 16 -c 2 -r 44100 "$sound" synth 4 pluck C3 pluck E3 fade 0 4 1 vol 0.8
+  echo "Starting Klangor with a demo sound ($sound)."
+  exec "$editor" "$sound"
+fi
+echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): the editor needs a desktop."
+echo "Here is klangor-batch, the command-line side of Klangor, at work instead."
+echo
 demo=$(mktemp -d "${TMPDIR:-/tmp}/klangor-demo-XXXXXX")
 trap 'rm -rf "$demo"' EXIT
 

@@ -98,28 +98,35 @@ LSingleInstance::LRole LSingleInstance::Start(const std::vector<std::string>& ar
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
-  if (Forward(arguments)) {
+  const LForward forwarded = Forward(arguments);
+  if (forwarded != LForward::kNoInstance) {
     ReleaseStartLock();
-    return LRole::kForwarded;
+    return forwarded == LForward::kDone ? LRole::kForwarded : LRole::kNoAnswer;
   }
   if (!Listen()) problem_ = "cannot listen on " + socketPath_ + ": " + std::strerror(errno);
   return LRole::kInstance;
 }
 
-bool LSingleInstance::Forward(const std::vector<std::string>& arguments) {
+LSingleInstance::LForward LSingleInstance::Forward(const std::vector<std::string>& arguments) {
   sockaddr_un address;
-  if (!FillAddress(socketPath_, address)) return false;
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  bool done = false;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      SendAll(fd, EncodeForwardedBlock(arguments))) {
+  if (!FillAddress(socketPath_, address)) return LForward::kNoInstance;
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return LForward::kNoInstance;
+  // Nobody listening (no socket, or one left by a crashed instance): this start is the instance.
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 && errno != EAGAIN) {
+    ::close(fd);
+    return LForward::kNoInstance;
+  }
+  // An instance listens: it gets the arguments or, when it does not answer, this start ends
+  // without taking its place.
+  LForward result = LForward::kNoAnswer;
+  if (SendAll(fd, EncodeForwardedBlock(arguments))) {
     ::shutdown(fd, SHUT_WR);
     char receipt = 0;
-    if (WaitFor(fd, POLLIN, kReceiptWaitMs)) done = ::recv(fd, &receipt, 1, 0) == 1;
+    if (WaitFor(fd, POLLIN, kReceiptWaitMs) && ::recv(fd, &receipt, 1, 0) == 1) result = LForward::kDone;
   }
   ::close(fd);
-  return done;
+  return result;
 }
 
 bool LSingleInstance::Listen() {

@@ -24,6 +24,7 @@ class LSingleInstance {
   enum class LRole {
     kInstance,   // this process runs the editor (listening when the socket could be made)
     kForwarded,  // the running instance has the arguments; this process ends
+    kNoAnswer,   // an instance runs but did not take the arguments in time; this process ends
   };
 
   explicit LSingleInstance(std::string folder = InstanceFolder());
@@ -46,7 +47,8 @@ class LSingleInstance {
   void Close();
 
  private:
-  bool Forward(const std::vector<std::string>& arguments);
+  enum class LForward { kNoInstance, kDone, kNoAnswer };
+  LForward Forward(const std::vector<std::string>& arguments);
   bool Listen();
 
   std::string folder_;

@@ -71,7 +71,13 @@ int RunEditor(int argc, char** argv) {
 
   // A later start hands its command line over and ends, before it needs a display.
   LSingleInstance instance;
-  if (instance.Start(arguments) == LSingleInstance::LRole::kForwarded) return 0;
+  switch (instance.Start(arguments)) {
+    case LSingleInstance::LRole::kForwarded: return 0;
+    case LSingleInstance::LRole::kNoAnswer:
+      std::cerr << "klangor: Klangor is running but does not answer; the files were not passed to it.\n";
+      return 1;
+    case LSingleInstance::LRole::kInstance: break;
+  }
   if (!instance.Problem().empty()) std::cerr << "klangor: " << instance.Problem() << "\n";
 
   if (!HaveDisplay()) {
