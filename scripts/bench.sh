@@ -169,3 +169,24 @@ echo "ratio sox / klangor-batch (speed 150 %):  $(ratio "$sox_tempo" "$klangor_t
 filters="$build/tests/effects/effects_test"
 [ -x "$filters" ] && "$filters" --gtest_filter='RateConverterTest.FilterResponse*' 2>/dev/null | grep '^\[ FILTER' || true
 rm -rf "$data/sox-rate.wav" "$data/ffmpeg-rate.wav" "$data/sox-tempo.wav" "$data/rate-out"
+
+# The editor: its own benchmarks (offscreen), then the whole start of the program to a shown
+# main window under Xvfb, 15 starts (the program reports the time itself).
+if [ "${BENCH_ONLY:-}" != "peers" ] && [ -x "$build/bench/klangor_editor_bench" ]; then
+  "$build/bench/klangor_editor_bench"
+fi
+if command -v xvfb-run >/dev/null && [ -x "$build/apps/klangor/klangor" ]; then
+  home=$(mktemp -d "${TMPDIR:-/tmp}/klangor-bench-home-XXXXXX")
+  mkdir -p "$home/run" && chmod 700 "$home/run"
+  cat > "$home/starts.sh" <<STARTS
+#!/usr/bin/env bash
+for _ in \$(seq 15); do "$build/apps/klangor/klangor" 2>&1 | sed -n 's/.*shown after \([0-9]*\) ms/\1/p'; done
+STARTS
+  chmod +x "$home/starts.sh"
+  times=$(XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" \
+    KLANGOR_MACHINE_SETTINGS="$home/machine.ini" KLANGOR_QUIT_WHEN_SHOWN=1 KLANGOR_NO_STARTUP_WINDOW=1 \
+    xvfb-run -a -s "-screen 0 1280x900x24" "$home/starts.sh" | sort -n)
+  echo "klangor start to a shown main window (ms, 15 starts under Xvfb): $(echo $times)"
+  echo "  median $(echo "$times" | sed -n 8p) ms, goal under 300 ms"
+  rm -rf "$home"
+fi

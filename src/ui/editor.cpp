@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -66,6 +67,7 @@ void OfferRecovery(LMainWindow& window, const std::string& workingFolder) {
 }  // namespace
 
 int RunEditor(int argc, char** argv) {
+  const auto started = std::chrono::steady_clock::now();
   std::vector<std::string> arguments(argv, argv + argc);
   arguments = AbsoluteArguments(std::move(arguments), CurrentFolder());
 
@@ -107,7 +109,14 @@ int RunEditor(int argc, char** argv) {
     const bool startup = ProcessCommandLine(arguments, window);
     instance.ReleaseStartLock();
     if (startup && std::getenv("KLANGOR_NO_STARTUP_WINDOW") == nullptr) (new LStartupWindow)->ShowFor(1500);
-    if (std::getenv("KLANGOR_QUIT_WHEN_SHOWN") != nullptr) QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    // For measuring the start: report when the window is on the screen, then end.
+    if (std::getenv("KLANGOR_QUIT_WHEN_SHOWN") != nullptr) {
+      QTimer::singleShot(0, &app, [&app, started] {
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+        std::cerr << "klangor: main window shown after " << ms.count() << " ms\n";
+        app.quit();
+      });
+    }
     if (const char* folder = std::getenv("KLANGOR_SCREENSHOTS")) StartScreenshotTour(window, folder);
     status = app.exec();
     instance.Close();
