@@ -301,6 +301,17 @@ void PreviewOf(LForm& form, LPreviewDialog& model) {
   form.Preview(model.PreviewEnabled(), [&model] { return model.PreviewStream(); });
 }
 
+// Flanger and chorus: the same four fields.
+template <class Dialog>
+void Modulation(LForm& form, Dialog& m) {
+  form.Presets(Dialog::kPresets, [&m](int i) { m.ChoosePreset(i); });
+  form.Number("Verzögerungszeit (ms):", m.timeMs, "time");
+  form.Text("Modulation (Hz):", m.modulation, "modulation");
+  form.Number("Tiefe (%):", m.depthPercent, "depth");
+  form.Number("Steigerung (%):", m.gainPercent, "gain");
+  PreviewOf(form, m);
+}
+
 // Fills `form` for the model it knows; false for a model without a form.
 bool Build(LForm& form, LDialogModel& model) {
   if (auto* m = dynamic_cast<LSilenceDialog*>(&model)) {
@@ -389,21 +400,11 @@ bool Build(LForm& form, LDialogModel& model) {
     return true;
   }
   if (auto* m = dynamic_cast<LFlangerDialog*>(&model)) {
-    form.Presets(LFlangerDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
-    form.Number("Verzögerungszeit (ms):", m->timeMs, "time");
-    form.Text("Modulation (Hz):", m->modulation, "modulation");
-    form.Number("Tiefe (%):", m->depthPercent, "depth");
-    form.Number("Steigerung (%):", m->gainPercent, "gain");
-    PreviewOf(form, *m);
+    Modulation(form, *m);
     return true;
   }
   if (auto* m = dynamic_cast<LChorusDialog*>(&model)) {
-    form.Presets(LChorusDialog::kPresets, [m](int i) { m->ChoosePreset(i); });
-    form.Number("Verzögerungszeit (ms):", m->timeMs, "time");
-    form.Text("Modulation (Hz):", m->modulation, "modulation");
-    form.Number("Tiefe (%):", m->depthPercent, "depth");
-    form.Number("Steigerung (%):", m->gainPercent, "gain");
-    PreviewOf(form, *m);
+    Modulation(form, *m);
     return true;
   }
   if (auto* m = dynamic_cast<LDistortionDialog*>(&model)) {

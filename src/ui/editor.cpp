@@ -39,7 +39,7 @@ std::string CurrentFolder() {
 }
 
 // Offers the unsaved documents of a crashed run; restores them or lets them go.
-void OfferRecovery(LMainWindow& window, const std::string& workingFolder) {
+void OfferRecovery(LMainWindow& window, LDocumentJournal& journal, const std::string& workingFolder) {
   const std::vector<LRecoverableDocument> found = FindRecoverableDocuments(workingFolder);
   if (found.empty()) {
     DiscardRecovery(workingFolder);
@@ -60,6 +60,9 @@ void OfferRecovery(LMainWindow& window, const std::string& workingFolder) {
       if (LRef<LSoundDocument> restored = RestoreJournal(document.journal)) window.Frame().OpenDocument(restored);
     }
     window.ArrangeWindows();
+    window.RefreshBars();
+    // Journaled again here before the old ones go, so a second crash loses nothing either.
+    journal.Update(window.Frame().Documents());
   }
   DiscardRecovery(workingFolder);
 }
@@ -105,7 +108,7 @@ int RunEditor(int argc, char** argv) {
     LMainWindow window(settings, &journal);
     window.ShowPlaced();
     window.ListenForStarts(instance);
-    OfferRecovery(window, workingFolder);
+    OfferRecovery(window, journal, workingFolder);
     const bool startup = ProcessCommandLine(arguments, window);
     instance.ReleaseStartLock();
     if (startup && std::getenv("KLANGOR_NO_STARTUP_WINDOW") == nullptr) (new LStartupWindow)->ShowFor(1500);
