@@ -34,6 +34,9 @@
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
 
+// Fontconfig keeps a cache for the life of the process; the sanitizer build must not count it.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig\n"; }
+
 namespace klangor {
 namespace {
 
