@@ -11,7 +11,7 @@ packages=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   vorbis-tools flac faad libopencore-amrnb-dev libtag1-dev
   libasound2-dev alsa-utils
-  qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev xvfb xauth
   espeak-ng python3-numpy hyperfine
 )
 

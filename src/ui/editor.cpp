@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
@@ -95,6 +97,10 @@ int RunEditor(int argc, char** argv) {
   QApplication::setOrganizationName("Tessaly Audio");
   QApplication::setApplicationVersion("0.1");
   QApplication::setQuitOnLastWindowClosed(true);
+  // The program speaks German whatever the locale: Qt's own texts too (file dialogs, the edit
+  // fields' context menus), from Debian's qt6-translations-l10n.
+  QTranslator qtTexts;
+  if (qtTexts.load("qtbase_de", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) app.installTranslator(&qtTexts);
 
   LSettingsStore& settings = Settings();
   const std::string workingFolder = ChooseWorkingFolder(settings);

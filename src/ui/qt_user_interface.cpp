@@ -39,6 +39,7 @@ void Prepare(QFileDialog& dialog, const std::string& title, const std::string& f
   dialog.setLabelText(QFileDialog::FileName, "Dateiname:");
   dialog.setLabelText(QFileDialog::FileType, "Dateityp:");
   dialog.setLabelText(QFileDialog::Reject, "Abbrechen");
+  dialog.resize(820, 520);
 }
 
 }  // namespace
