@@ -206,7 +206,7 @@ bool OpenAudioDocument(LCommandContext& context, const std::string& path, bool* 
   auto document = MakeRef<LSoundDocument>();
   document->fileName = path;
   const LResult result = context.ui.RunWithProgress("Lade Datei " + FileNameOf(path), [&](LProgress& progress) {
-    return LoadStream(*stream, path, document->sound, progress);
+    return LoadStream(stream, path, document->sound, progress);
   });
   stream.Reset();
   if (result != LResult::kDone) {
@@ -236,7 +236,7 @@ bool SaveDocumentAs(LCommandContext& context, LSoundDocument& document, const st
   const int channels = document.sound.Channels();
   LRef<LSoundStream> reader = OpenSegmentStream(document.sound);  // a private copy of the list
   const LResult result = context.ui.RunWithProgress(kSaveProgressTitle, [&](LProgress& progress) {
-    return SaveStream(*reader, path,
+    return SaveStream(reader, path,
                       [&](const std::string& target) { return format->create(target, rate, channels, formats); },
                       progress);
   });

@@ -2,7 +2,6 @@
 
 #include <ostream>
 
-#include "batch/batch_operations.h"
 #include "batch/batch_processor.h"
 #include "batch/batch_script.h"
 #include "docio/raw_settings.h"
@@ -24,7 +23,7 @@ bool Probe(const std::string& input, const LFormatSettings& formats, std::ostrea
 void ListCommands(std::ostream& out) {
   for (const LBatchCommandInfo& info : BatchCommands()) {
     out << info.number << "  " << info.name;
-    if (!BatchCommandAvailable(info.number)) out << "  (noch nicht verfügbar)";
+    if (info.run == nullptr) out << "  (not available yet)";
     out << "\n";
   }
 }

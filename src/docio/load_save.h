@@ -15,7 +15,7 @@ namespace klangor {
 
 // Moves the whole stream into a new block; on success `target` becomes one segment over it
 // with the stream's rate and channels. Title: "Lade Datei <name>".
-LResult LoadStream(LSoundStream& stream, const std::string& fileName, LSegmentList& target,
+LResult LoadStream(LRef<LSoundStream> stream, const std::string& fileName, LSegmentList& target,
                    LProgress& progress);
 
 // Makes the sink that writes a file at `path`.
@@ -24,7 +24,7 @@ using LSinkFactory = std::function<LRef<LSoundSink>(const std::string& path)>;
 // Saves the stream as `path`: the sink writes a temporary file next to it, which replaces
 // `path` only when the whole stream was written and finished without error. A failed or
 // cancelled save leaves an existing file as it was. Title: "Speichere Datei...".
-LResult SaveStream(LSoundStream& stream, const std::string& path, const LSinkFactory& makeSink,
+LResult SaveStream(LRef<LSoundStream> stream, const std::string& path, const LSinkFactory& makeSink,
                    LProgress& progress);
 
 }  // namespace klangor

@@ -1,7 +1,6 @@
 #include "dsp/processing_pump.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "audio/pump.h"
 #include "audio/sample_format.h"
@@ -9,23 +8,6 @@
 #include "dsp/limiter.h"
 
 namespace klangor {
-
-LResult CopyFrames(LSoundStream& source, LSoundSink& sink, int64_t frameCount, LProgress& progress,
-                   int64_t progressBase, int64_t progressTotal) {
-  std::vector<int32_t> buffer(static_cast<size_t>(kPumpFrames) * source.Channels());
-  progressTotal = std::max<int64_t>(progressTotal, 1);
-  int64_t done = 0;
-  for (;;) {
-    if (progress.Cancelled()) return LResult::kCancelled;
-    if (done >= frameCount) return LResult::kDone;
-    const auto piece = static_cast<int32_t>(std::min<int64_t>(frameCount - done, kPumpFrames));
-    source.Read(buffer.data(), piece);
-    sink.Write(buffer.data(), piece);
-    if (sink.Failed()) return LResult::kFailed;
-    done += piece;
-    progress.SetProgress(progressBase + done, progressTotal);
-  }
-}
 
 LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSoundSink& sink,
                        LProgress& progress) {

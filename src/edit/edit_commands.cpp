@@ -69,7 +69,7 @@ void SelectRange(LCommandContext& context) {
   if (document == nullptr) return;
   LFrameModel& frame = context.frame;
   LRangeDialog dialog(
-      *document, [&frame] { frame.RedrawActiveDocument(); },
+      LRef<LSoundDocument>(document), [&frame] { frame.RedrawActiveDocument(); },
       [&frame](const LSegmentList& piece) {
         auto preview = MakeRef<LSoundDocument>();
         preview->sound = piece;
@@ -258,7 +258,7 @@ void SaveSelectionAs(LCommandContext& context) {
   const LFormatEntry* wave = FindFormat("wav");
   LRef<LSoundStream> reader = OpenSegmentStream(part);
   LResult result = context.ui.RunWithProgress("Speichere Datei...", [&](LProgress& progress) {
-    return SaveStream(*reader, path,
+    return SaveStream(reader, path,
                       [&](const std::string& target) {
                         return wave->create(target, part.SampleRate(), part.Channels(), LFormatSettings{});
                       },
@@ -272,28 +272,28 @@ void SaveSelectionAs(LCommandContext& context) {
 }  // namespace
 
 void AddEditCommands(LCommandTable& table) {
-  table.Add({kCmdDelete, "&Löschen", Delete});
-  table.Add({kCmdSelectAll, "Alles markieren", SelectAll});
-  table.Add({kCmdSelectToStart, "Anfang markieren", SelectToStart});
-  table.Add({kCmdSelectToEnd, "Ende markieren", SelectToEnd});
-  table.Add({kCmdSelectRange, "Bereich markieren", SelectRange});
-  table.Add({kCmdMarkFirst, "Erste Position markieren", MarkFirst});
-  table.Add({kCmdMarkSecond, "Zweite Position markieren", MarkSecond});
-  table.Add({kCmdSelectMarks, "Markierung wiederrufen", SelectMarks});
-  table.Add({kCmdTrim, "Trimmen", Trim});
-  table.Add({kCmdTrimStart, "Start trimmen", TrimStart});
-  table.Add({kCmdTrimEnd, "Ende trimmen", TrimEnd});
-  table.Add({kCmdSilenceSelection, "Stille im ausgewähltem Bereich", SilenceSelection});
-  table.Add({kCmdInsertSilenceStart, "Anfang",
+  table.Add({CommandId(LEditCommandId::kDelete), "&Löschen", Delete});
+  table.Add({CommandId(LEditCommandId::kSelectAll), "Alles markieren", SelectAll});
+  table.Add({CommandId(LEditCommandId::kSelectToStart), "Anfang markieren", SelectToStart});
+  table.Add({CommandId(LEditCommandId::kSelectToEnd), "Ende markieren", SelectToEnd});
+  table.Add({CommandId(LEditCommandId::kSelectRange), "Bereich markieren", SelectRange});
+  table.Add({CommandId(LEditCommandId::kMarkFirst), "Erste Position markieren", MarkFirst});
+  table.Add({CommandId(LEditCommandId::kMarkSecond), "Zweite Position markieren", MarkSecond});
+  table.Add({CommandId(LEditCommandId::kSelectMarks), "Markierung wiederrufen", SelectMarks});
+  table.Add({CommandId(LEditCommandId::kTrim), "Trimmen", Trim});
+  table.Add({CommandId(LEditCommandId::kTrimStart), "Start trimmen", TrimStart});
+  table.Add({CommandId(LEditCommandId::kTrimEnd), "Ende trimmen", TrimEnd});
+  table.Add({CommandId(LEditCommandId::kSilenceSelection), "Stille im ausgewähltem Bereich", SilenceSelection});
+  table.Add({CommandId(LEditCommandId::kInsertSilenceStart), "Anfang",
              [](LCommandContext& context) { InsertSilence(context, LSilencePlace::kStart); }});
-  table.Add({kCmdInsertSilenceCursor, "Aktuelle",
+  table.Add({CommandId(LEditCommandId::kInsertSilenceCursor), "Aktuelle",
              [](LCommandContext& context) { InsertSilence(context, LSilencePlace::kCursor); }});
-  table.Add({kCmdInsertSilenceEnd, "Ende",
+  table.Add({CommandId(LEditCommandId::kInsertSilenceEnd), "Ende",
              [](LCommandContext& context) { InsertSilence(context, LSilencePlace::kEnd); }});
-  table.Add({kCmdLoopRepeat, "Loop wiederholen...", LoopRepeat});
-  table.Add({kCmdSplitHere, "An dieser Stelle in zwei Teile splitten", SplitHere});
-  table.Add({kCmdCopyToNew, "Nach neu kopieren", CopyToNew});
-  table.Add({kCmdSaveSelectionAs, "Speicher markierte Region als...", SaveSelectionAs});
+  table.Add({CommandId(LEditCommandId::kLoopRepeat), "Loop wiederholen...", LoopRepeat});
+  table.Add({CommandId(LEditCommandId::kSplitHere), "An dieser Stelle in zwei Teile splitten", SplitHere});
+  table.Add({CommandId(LEditCommandId::kCopyToNew), "Nach neu kopieren", CopyToNew});
+  table.Add({CommandId(LEditCommandId::kSaveSelectionAs), "Speicher markierte Region als...", SaveSelectionAs});
 }
 
 }  // namespace klangor

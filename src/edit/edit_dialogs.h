@@ -51,8 +51,9 @@ class LRangeDialog final : public LDialogModel {
   static constexpr char kEndLabel[] = "Gewählter Bereich ist Ende";
   static constexpr char kPreviewButton[] = "Vorschau";
 
-  // `redraw` is called after the selection moved; `preview` plays a sound.
-  LRangeDialog(LSoundDocument& document, std::function<void()> redraw,
+  // `redraw` is called after the selection moved; `preview` plays a sound. The dialog holds
+  // the document it edits.
+  LRangeDialog(LRef<LSoundDocument> document, std::function<void()> redraw,
                std::function<void(const LSegmentList&)> preview);
   std::string Title() const override { return kTitle; }
 
@@ -68,7 +69,7 @@ class LRangeDialog final : public LDialogModel {
  private:
   int32_t FramesOf(const std::string& text) const;
 
-  LSoundDocument& document_;
+  LRef<LSoundDocument> document_;
   std::function<void()> redraw_;
   std::function<void(const LSegmentList&)> preview_;
   std::string startText_;

@@ -128,7 +128,7 @@ class LCompressorDialog final : public LPreviewDialog {
   static constexpr std::array<const char*, 3> kPresets{
       "Voreinstellungen Wählen", "Allgemeines Voice Level", "TV/Radio Unterstützung"};
 
-  // `selection` is the selection copy the preview plays; it must outlive the dialog.
+  // `selection` is the selection copy the preview plays (the dialog keeps its own copy).
   LCompressorDialog(int32_t threshold, int32_t ratioIndex, int32_t limit, const LSegmentList& selection);
   std::string Title() const override { return kTitle; }
 

@@ -81,10 +81,4 @@ void ChannelCommand(LCommandContext& context, int channels) {
   RunConversion(context, *document, document->sound.SampleRate(), channels, kConvertChannelsUndoName);
 }
 
-void AddConvertCommands(LCommandTable& table) {
-  table.Add({kCmdConvertRate, "Samplerate umwandeln", SampleRateCommand});
-  table.Add({kCmdConvertMono, "Mono", [](LCommandContext& context) { ChannelCommand(context, 1); }});
-  table.Add({kCmdConvertStereo, "Stereo", [](LCommandContext& context) { ChannelCommand(context, 2); }});
-}
-
 }  // namespace klangor

@@ -57,12 +57,4 @@ void SampleRateCommand(LCommandContext& context);
 // converted to one channel is shown in the single-channel display.
 void ChannelCommand(LCommandContext& context, int channels);
 
-enum LConvertCommandId : int {
-  kCmdConvertRate = 1006,
-  kCmdConvertMono = 1007,
-  kCmdConvertStereo = 1008,
-};
-
-void AddConvertCommands(LCommandTable& table);
-
 }  // namespace klangor

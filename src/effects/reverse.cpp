@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "audio/pump.h"
+#include "effects/effect_command.h"
 #include "store/range_process.h"
 #include "store/segment_stream.h"
 
@@ -41,6 +42,10 @@ LResult RunReverse(LSoundDocument& document, LProgress& progress) {
   LRef<LSoundStream> reader = OpenSegmentStream(document.sound);
   return ReplaceSelectionWith(document,
                               [&](LSoundSink& sink) { return ReverseFrames(*reader, sink, start, end, progress); });
+}
+
+void ReverseCommand(LCommandContext& context) {
+  RunEffectCommand(context, {.undoName = kReverseName, .title = kReverseTitle, .run = RunReverse});
 }
 
 }  // namespace klangor

@@ -9,6 +9,7 @@
 #include "audio/result.h"
 #include "audio/sound_sink.h"
 #include "audio/sound_stream.h"
+#include "frame/command_table.h"
 #include "store/sound_document.h"
 
 namespace klangor {
@@ -23,5 +24,8 @@ LResult ReverseFrames(LSoundStream& source, LSoundSink& sink, int32_t start, int
 
 // The runner over the document's selection; an empty selection is done at once.
 LResult RunReverse(LSoundDocument& document, LProgress& progress);
+
+// The menu command "Umkehren" (no dialog).
+void ReverseCommand(LCommandContext& context);
 
 }  // namespace klangor

@@ -104,13 +104,4 @@ void SpeedPitchCommand(LCommandContext& context, LSpeedPitchMode mode) {
   RunEffectCommand(context, command);
 }
 
-void AddSpeedPitchCommands(LCommandTable& table) {
-  table.Add({kCmdSpeedAndPitch, SpeedPitchName(LSpeedPitchMode::kSpeedAndPitch),
-             [](LCommandContext& context) { SpeedPitchCommand(context, LSpeedPitchMode::kSpeedAndPitch); }});
-  table.Add({kCmdSpeedOnly, SpeedPitchName(LSpeedPitchMode::kSpeedOnly),
-             [](LCommandContext& context) { SpeedPitchCommand(context, LSpeedPitchMode::kSpeedOnly); }});
-  table.Add({kCmdPitchOnly, SpeedPitchName(LSpeedPitchMode::kPitchOnly),
-             [](LCommandContext& context) { SpeedPitchCommand(context, LSpeedPitchMode::kPitchOnly); }});
-}
-
 }  // namespace klangor

@@ -7,6 +7,8 @@
 #include "dsp/effect_math.h"
 #include "dsp/fixed_point.h"
 #include "effects/db_table.h"
+#include "effects/effect_command.h"
+#include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
@@ -84,6 +86,19 @@ void LStereoPanDialog::SetValue(int32_t value) { value_ = std::clamp(value, kMin
 
 LRef<LSoundStream> LStereoPanDialog::PreviewStream() const {
   return LStereoPanProcessor(value_).MakeStream(SelectionStream());
+}
+
+void StereoPanCommand(LCommandContext& context) {
+  int32_t value = 50;
+  LEffectCommand command{.undoName = kStereoPanUndoName, .title = kStereoPanName, .stereoOnly = true};
+  command.askValues = [&](LCommandContext& ctx, const LSegmentList& selection) {
+    LStereoPanDialog dialog(ctx.settings.Read(kStereoPan), selection);
+    if (!ctx.ui.RunDialog(dialog)) return false;
+    value = dialog.Value();
+    ctx.settings.Write(kStereoPan, value);
+    return true;
+  };
+  RunStreamEffectCommand(context, command, [&] { return MakeStereoPanTask(value); });
 }
 
 }  // namespace klangor

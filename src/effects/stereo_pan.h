@@ -23,6 +23,7 @@
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
 #include "effects/preview_dialog.h"
+#include "frame/command_table.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 
@@ -80,5 +81,8 @@ class LStereoPanDialog final : public LPreviewDialog {
  private:
   int32_t value_;
 };
+
+// The menu command "Stereo Regler..." (stereo only).
+void StereoPanCommand(LCommandContext& context);
 
 }  // namespace klangor

@@ -13,10 +13,6 @@ namespace {
 // Streams and sinks convert in pieces of this many frames.
 constexpr int64_t kPieceFrames = 8192;
 
-// The 8-bit encoders: the rounding step of 4096 would carry the top of the 16-bit range to
-// 128, the most negative code; those values take the largest code instead.
-int32_t KeepBelowTop(int32_t v) { return v >= 522240 && v < 524288 ? 522239 : v; }
-
 void DecodeS8(const uint8_t* in, int32_t* out, size_t n) {
   for (size_t i = 0; i < n; ++i) out[i] = static_cast<int8_t>(in[i]) * 4096;
 }
@@ -24,7 +20,7 @@ void DecodeS8(const uint8_t* in, int32_t* out, size_t n) {
 void EncodeS8(const int32_t* in, uint8_t* out, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     // Unsigned arithmetic: the kept low bits are those of the exact result, without overflow.
-    out[i] = static_cast<uint8_t>((static_cast<uint32_t>(KeepBelowTop(in[i])) + 2048u) >> 12);
+    out[i] = static_cast<uint8_t>((static_cast<uint32_t>(KeepBelowEightBitTop(in[i])) + 2048u) >> 12);
   }
 }
 

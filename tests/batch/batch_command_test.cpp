@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "batch/batch_command.h"
-#include "batch/batch_operations.h"
 #include "batch/batch_processor.h"
 #include "batch/batch_script.h"
 #include "platform/paths.h"
@@ -46,7 +45,7 @@ TEST_F(BatchCommandTest, SilenceCommandsNeverPushTheSoundOutOfReach) {
     document->sound = test::MakeSound(44100, 1, samples);
     document->SetSelection(0, document->Length(), 0);
     const LBatchCommand command = *MakeBatchCommand(number, {-1});  // 4294967295 ms
-    ASSERT_EQ(RunBatchOperation(command, *document, settings_, progress, [](const std::string&) {}),
+    ASSERT_EQ(RunBatchCommand(command, *document, settings_, progress, [](const std::string&) {}),
               LResult::kDone);
     int64_t frames = 0;
     for (const LSegment& segment : document->sound.Segments()) frames += segment.length;

@@ -8,11 +8,14 @@
 #include <utility>
 #include <vector>
 
-#include "effects/amplify_normalize.h"
+#include "effects/amplify.h"
+#include "effects/normalize.h"
 #include "effects/compressor.h"
 #include "effects/distortion.h"
 #include "effects/echo.h"
-#include "effects/modulation.h"
+#include "effects/chorus.h"
+#include "effects/flanger.h"
+#include "effects/phaser.h"
 #include "effects/rate_commands.h"
 #include "effects/reverb.h"
 #include "effects/speed_pitch.h"

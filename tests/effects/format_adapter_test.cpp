@@ -163,13 +163,13 @@ TEST(FormatAdapterTest, ALoadedFileIsSavedAtTheRateAndChannelsOfItsSink) {
   LRef<LSoundStream> file = OpenWaveFile(input);
   ASSERT_TRUE(file->Usable());
   LSegmentList sound;
-  ASSERT_EQ(LoadStream(*file, input, sound, progress), LResult::kDone);
+  ASSERT_EQ(LoadStream(file, input, sound, progress), LResult::kDone);
   EXPECT_EQ(sound.SampleRate(), 22050);
   EXPECT_EQ(sound.Length(), 11025);
 
   const std::string output = test::TempPath(".wav");
   LRef<LSoundStream> reader = OpenSegmentStream(sound);
-  ASSERT_EQ(SaveStream(*reader, output,
+  ASSERT_EQ(SaveStream(reader, output,
                        [](const std::string& path) { return CreateWaveFile(path, MakePcm16Format(44100, 2)); },
                        progress),
             LResult::kDone);

@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "effects/amplify_normalize.h"
+#include "effects/amplify.h"
+#include "effects/normalize.h"
 #include "effects/db_table.h"
 #include "effects/dc_offset.h"
 #include "effects/envelope.h"

@@ -1,0 +1,41 @@
+#pragma once
+// The menu commands of the effects and the format conversions, by identifier. "Umkehren" and
+// "Stimmen reduzieren" and the conversions carry the identifiers of the main menu; the others
+// take free identifiers from 4100 on. Each command's function lives with its effect.
+
+#include "frame/command_table.h"
+
+namespace klangor {
+
+enum class LEffectCommandId : int {
+  kConvertRate = 1006,       // "Samplerate umwandeln"
+  kConvertMono = 1007,       // "Mono"
+  kConvertStereo = 1008,     // "Stereo"
+  kReverse = 4018,           // "Umkehren" (also in the edit menu)
+  kCompressor = 4020,        // "Dynamic Range Compressor..."
+  kAutoVolume = 4021,        // "Automatische Lautstärken Kontrolle"
+  kSpeedAndPitch = 4027,     // "Geschwindigkeit und Tonhöhe ändern"
+  kSpeedOnly = 4028,         // "Nur Geschwindigkeit ändern"
+  kPitchOnly = 4029,         // "Nur Tonhöhe ändern"
+  kReduceVocals = 4030,      // "Stimmen reduzieren"
+  kAmplify = 4100,           // "Anpassen..."
+  kNormalize = 4101,         // "Normalisieren..."
+  kFadeIn = 4102,            // "Einblenden"
+  kFadeOut = 4103,           // "Ausblenden"
+  kFadeOutAndTrim = 4104,    // "Ausblenden und trimmen"
+  kEnvelope = 4105,          // "Dynamik..."
+  kDcOffset = 4106,          // "DCOffset Correction"
+  kStereoPan = 4107,         // "Stereo Regler..."
+  kEcho = 4110,              // "Echo..."
+  kReverb = 4111,            // "Hall..."
+  kPhaser = 4112,            // "Phaser..."
+  kFlanger = 4113,           // "Flanger"
+  kChorus = 4114,            // "Chorus..."
+  kDistortion = 4115,        // "Verzerrung"
+  kAmRadio = 4116,           // "AM Radioeffekt"
+  kTelephone = 4117,         // "Telefoneffekt"
+};
+
+void AddEffectCommands(LCommandTable& table);
+
+}  // namespace klangor
