@@ -18,7 +18,7 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "support/test_env.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {

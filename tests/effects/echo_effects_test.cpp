@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "dsp/fixed_point.h"
 #include "effects/am_radio.h"
 #include "effects/distortion.h"
 #include "effects/echo.h"
@@ -21,12 +22,12 @@
 #include "effects/reverb.h"
 #include "effects/stream_effect.h"
 #include "effects/telephone.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {
 
-using test::ReferenceQ24;
+
 using test::Saturate;
 using test::TestAudio;
 using test::TestSamples;
@@ -270,15 +271,15 @@ struct LReferenceCurve {
         inner(static_cast<int32_t>((1 + 0.66 * degree) * 16777216.0)),
         middle(static_cast<int32_t>((1 - 0.22 * degree) * 16777216.0)),
         outer(static_cast<int32_t>((1 - degree) * 16777216.0)),
-        o1(int64_t{ReferenceQ24(static_cast<int32_t>(t1), inner)} - ReferenceQ24(static_cast<int32_t>(t1), middle)),
-        o2(o1 - ReferenceQ24(static_cast<int32_t>(t), outer) + ReferenceQ24(static_cast<int32_t>(t), middle)) {}
+        o1(int64_t{MulQ24(static_cast<int32_t>(t1), inner)} - MulQ24(static_cast<int32_t>(t1), middle)),
+        o2(o1 - MulQ24(static_cast<int32_t>(t), outer) + MulQ24(static_cast<int32_t>(t), middle)) {}
 
   int32_t operator()(int32_t x) const {
     int64_t y;
     if (x >= 0) {
-      y = x < t1 ? ReferenceQ24(x, inner) : (x < t ? ReferenceQ24(x, middle) + o1 : ReferenceQ24(x, outer) + o2);
+      y = x < t1 ? MulQ24(x, inner) : (x < t ? MulQ24(x, middle) + o1 : MulQ24(x, outer) + o2);
     } else {
-      y = x > -t1 ? ReferenceQ24(x, inner) : (x > -t ? ReferenceQ24(x, middle) - o1 : ReferenceQ24(x, outer) - o2);
+      y = x > -t1 ? MulQ24(x, inner) : (x > -t ? MulQ24(x, middle) - o1 : MulQ24(x, outer) - o2);
     }
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(y)));
   }

@@ -20,7 +20,7 @@
 #include "effects/reverb.h"
 #include "effects/speed_pitch.h"
 #include "effects/stereo_pan.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "dsp/fixed_point.h"
 #include "effects/amplify.h"
 #include "effects/normalize.h"
 #include "effects/db_table.h"
@@ -19,7 +20,7 @@
 #include "effects/stereo_pan.h"
 #include "effects/stream_effect.h"
 #include "support/test_env.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {
@@ -27,7 +28,7 @@ namespace {
 using test::Audio;
 using test::Document;
 using test::LRecordingProgress;
-using test::ReferenceQ24;
+
 using test::TestSamples;
 
 std::vector<int32_t> Gains(const LSoundDocument& document) {
@@ -137,7 +138,7 @@ std::vector<int32_t> ReferenceEnvelope(const std::vector<int32_t>& in, int chann
     for (int64_t i = done; i < done + n; ++i) {
       for (int c = 0; c < channels; ++c) {
         const auto at = static_cast<size_t>(i * channels + c);
-        out[at] = ReferenceQ24(in[at], static_cast<int32_t>(gain));
+        out[at] = MulQ24(in[at], static_cast<int32_t>(gain));
       }
       gain += step;
     }
@@ -350,8 +351,8 @@ TEST(StereoPanTest, OutputsAreTheOwnChannelsThroughTheDbTable) {
     EXPECT_EQ(pan->FullScale(), 2097152);
     const std::vector<int32_t> out = test::ReadInSlices(*pan, length, static_cast<uint32_t>(value + 5));
     for (size_t f = 0; f < static_cast<size_t>(length); ++f) {
-      ASSERT_EQ(out[2 * f], ReferenceQ24(in[2 * f], left)) << value;
-      ASSERT_EQ(out[2 * f + 1], ReferenceQ24(in[2 * f + 1], right)) << value;
+      ASSERT_EQ(out[2 * f], MulQ24(in[2 * f], left)) << value;
+      ASSERT_EQ(out[2 * f + 1], MulQ24(in[2 * f + 1], right)) << value;
     }
   }
   LRef<LSoundDocument> document = Document(44100, 2, in);
@@ -367,7 +368,7 @@ TEST(StereoPanTest, OtherInputCountsMakeTwoChannels) {
   const std::vector<int32_t> a = test::ReadFrames(*mono, 100);
   EXPECT_EQ(test::ReadFrames(*three, 100), a);
   for (int32_t f = 0; f < 100; ++f) {
-    EXPECT_EQ(a[2 * static_cast<size_t>(f)], ReferenceQ24(test::TestSample(f, 0, 400000), PanGain(1.4142)));
+    EXPECT_EQ(a[2 * static_cast<size_t>(f)], MulQ24(test::TestSample(f, 0, 400000), PanGain(1.4142)));
     EXPECT_EQ(a[2 * static_cast<size_t>(f) + 1], 0);
   }
 }

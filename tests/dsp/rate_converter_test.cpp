@@ -14,7 +14,7 @@
 #include "audio/error_stream.h"
 #include "dsp/rate_converter.h"
 #include "support/test_env.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {

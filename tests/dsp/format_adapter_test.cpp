@@ -18,7 +18,7 @@
 #include "formats/wav_file.h"
 #include "formats/wave_format.h"
 #include "support/test_env.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {
