@@ -34,6 +34,7 @@ TEST_P(StreamContractTest, ReadsDoNotDependOnSlicing) {
 
 TEST_P(StreamContractTest, AReadAfterASeekDoesNotDependOnEarlierReads) {
   const LStreamCase& c = GetParam();
+  if (c.seekKeepsState != nullptr) GTEST_SKIP() << c.seekKeepsState;
   const int32_t count = std::min(c.frames / 2, 5000);
   LRef<LSoundStream> used = c.make();
   uint32_t seed = 7;
