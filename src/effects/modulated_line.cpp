@@ -34,12 +34,6 @@ LModulatedLine::LModulatedLine(const LModulation& modulation, int32_t sampleRate
 
 void LModulatedLine::Clear() { std::fill(line_.begin(), line_.end(), 0); }
 
-double LModulatedLine::Delay(double sine) const {
-  if (excursion_ == 0) return base_;
-  const double delay = sine * excursion_ + base_;
-  return delay >= 0.0 && delay <= base_ + excursion_ ? delay : base_;
-}
-
 LModulatedLine::LPlace LModulatedLine::Place(double delay) const {
   const auto whole = static_cast<int32_t>(delay);
   int32_t newer = write_ - whole;

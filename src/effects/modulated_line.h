@@ -60,7 +60,11 @@ class LModulatedLine {
   double Gain() const { return gain_; }
   void Clear();
   // The delay D + M x sine; a sine that is not a number gives D.
-  double Delay(double sine) const;
+  double Delay(double sine) const {  // inline: the streams call it for every frame
+    if (excursion_ == 0) return base_;
+    const double delay = sine * excursion_ + base_;
+    return delay >= 0.0 && delay <= base_ + excursion_ ? delay : base_;
+  }
   LPlace Place(double delay) const;
   // Each frame of `frames` in turn: written as the newest frame, then mixed with the
   // gain x tap at delays[i] (and, with a second list, secondGain x tap at second[i]); the sum
