@@ -23,6 +23,9 @@ LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSou
   }
   LRef<LSoundStream> limited = MakeLimiter(std::move(adapted), kFullScale16);
   const int64_t total = std::max<int64_t>(int64_t{limited->Length()} - limited->Position(), 0);
+  // The sink learns the length before the first write; one that cannot hold it refuses.
+  sink.ExpectFrames(total);
+  if (sink.Failed()) return LResult::kFailed;
   return CopyFrames(*limited, sink, total, progress, 0, total);
 }
 

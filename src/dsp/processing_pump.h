@@ -5,7 +5,8 @@
 // It shows the title and "Bitte warten...", fails (2) when the source is not usable or the
 // sink cannot be written, puts the format adapter (to the sink's rate and channel count)
 // and then the limiter at 16-bit full scale behind the source (each only where it has
-// something to do), and copies the frames from the adapted stream's position to its length
+// something to do), announces the length to the sink (ExpectFrames: a sink that cannot
+// hold it fails the pump before anything is written), and copies the frames from the adapted stream's position to its length
 // with the pump's loop (audio/pump.h).
 
 #include <cstdint>
