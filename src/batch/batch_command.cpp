@@ -19,7 +19,10 @@
 #include "effects/speed_pitch.h"
 #include "effects/stereo_pan.h"
 #include "effects/stream_effect.h"
+#include "frame/command_steps.h"
+#include "platform/paths.h"
 #include "settings/settings_keys.h"
+#include "store/block_store.h"
 
 namespace klangor {
 namespace {
@@ -118,6 +121,18 @@ LResult Compressor(const LBatchRunContext& c) {
   return RunCompressor(c.document, c.values[0], CompressorRatioFactor(c.values[1]), c.values[2], c.progress);
 }
 
+// Rate and channel conversion, refused with the low-space message when the converted block
+// would not fit where the blocks live.
+LResult Convert(const LBatchRunContext& c, int32_t sampleRate, int channels) {
+  const int64_t freeBytes = FreeBytesAvailable(LBlockStore::Instance().WorkingFolder());
+  const bool same = sampleRate == c.document.sound.SampleRate() && channels == c.document.sound.Channels();
+  if (!same && !ConversionFits(c.document, sampleRate, channels, freeBytes)) {
+    c.report(LowSpaceMessage(c.command.number == 17 ? kConvertRateUndoName : kConvertChannelsUndoName));
+    return LResult::kFailed;
+  }
+  return ConvertDocumentFormat(c.document, sampleRate, channels, c.progress);
+}
+
 // The reverb level that the description line shows when the record has no values of its own.
 constexpr LIntSetting kShownReverbLevel{kReverbLevel.section, kReverbLevel.name, 50, kReverbLevel.scope};
 
@@ -166,14 +181,10 @@ const std::vector<LBatchCommandInfo>& BatchCommands() {
        {kCompressorThreshold, kCompressorRatio, kCompressorLimit}, {}, Compressor},
       {17, "Samplerate konvertieren", {F::kU32}, 4, "Samplerate konvertieren = %d", {kConvertSampleRate}, {},
        [](C c) {  // the stored rate is unsigned; rates outside the dialog's range are brought into it
-         return ConvertDocumentFormat(c.document, ClampConvertRate(static_cast<uint32_t>(c.values[0])),
-                                      c.document.sound.Channels(), c.progress);
+         return Convert(c, ClampConvertRate(static_cast<uint32_t>(c.values[0])), c.document.sound.Channels());
        }},
       {18, "Kanäle konvertieren (Mono <-> Stereo)", {F::kU8}, 1, "Kanäle konvertieren = %d", {kConvertChannel}, {},
-       [](C c) {
-         return ConvertDocumentFormat(c.document, c.document.sound.SampleRate(), ClampConvertChannels(c.values[0]),
-                                      c.progress);
-       }},
+       [](C c) { return Convert(c, c.document.sound.SampleRate(), ClampConvertChannels(c.values[0])); }},
       {19, "Stereo Regler", {F::kU32}, 4, "Stereo Pan = %d%%", {kStereoPan}, {}, StereoPan},
       {20, "Stimmen reduzieren", {}, 0, "", {}, {}, [](C c) { return RunReduceVocals(c.document, c.progress); }},
   };

@@ -21,9 +21,11 @@ LResult SaveAs(LRef<LSoundStream> source, const std::string& output, const LForm
   }
   const int32_t rate = source->SampleRate();
   const int channels = source->Channels();
+  LSaveFailure failure = LSaveFailure::kNone;
   const LResult result = SaveStream(
-      std::move(source), output, [&](const std::string& path) { return format->create(path, rate, channels, formats); }, progress);
-  if (result == LResult::kFailed) report(CannotCreateMessage(output));
+      std::move(source), output, [&](const std::string& path) { return format->create(path, rate, channels, formats); },
+      progress, &failure);
+  if (result == LResult::kFailed) report(SaveFailureMessage(failure, output));
   return result;
 }
 

@@ -257,14 +257,16 @@ void SaveSelectionAs(LCommandContext& context) {
   const LSegmentList part = SelectedPart(*document);
   const LFormatEntry* wave = FindFormat("wav");
   LRef<LSoundStream> reader = OpenSegmentStream(part);
+  LSaveFailure failure = LSaveFailure::kNone;
   LResult result = context.ui.RunWithProgress("Speichere Datei...", [&](LProgress& progress) {
-    return SaveStream(reader, path,
-                      [&](const std::string& target) {
-                        return wave->create(target, part.SampleRate(), part.Channels(), LFormatSettings{});
-                      },
-                      progress);
+    return SaveStream(
+        reader, path,
+        [&](const std::string& target) { return wave->create(target, part.SampleRate(), part.Channels(), LFormatSettings{}); },
+        progress, &failure);
   });
-  if (result == LResult::kFailed) {
+  if (result == LResult::kFailed && failure == LSaveFailure::kNoSpace) {
+    context.ui.Message(SaveFailureMessage(failure, path), kLowSpaceCaption, LButtons::kOk, LIcon::kInformation);
+  } else if (result == LResult::kFailed) {
     context.ui.Message(CannotCreateMessage(path), "Klangor", LButtons::kOk, LIcon::kError);
   }
 }

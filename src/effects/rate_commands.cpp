@@ -6,6 +6,7 @@
 #include "dsp/processing_pump.h"
 #include "frame/command_steps.h"
 #include "frame/edit_frame.h"
+#include "store/block_store.h"
 #include "store/block_writer.h"
 #include "store/segment_stream.h"
 
@@ -20,6 +21,10 @@ int32_t MovedFrame(int32_t frame, int32_t oldRate, int32_t newRate, int32_t newL
 
 void RunConversion(LCommandContext& context, LSoundDocument& document, int32_t sampleRate, int channels,
                    const std::string& undoName) {
+  if (!ConversionFits(document, sampleRate, channels, context.ui.FreeBytes(LBlockStore::Instance().WorkingFolder()))) {
+    context.ui.Message(LowSpaceMessage(undoName), kLowSpaceCaption, LButtons::kOk, LIcon::kInformation);
+    return;
+  }
   BeginEdit(context.frame, undoName);
   const LResult result = context.ui.RunWithProgress(kConvertProgressTitle, [&](LProgress& progress) {
     return ConvertDocumentFormat(document, sampleRate, channels, progress);
@@ -51,6 +56,12 @@ LResult ConvertDocumentFormat(LSoundDocument& document, int32_t sampleRate, int 
   }
   document.LengthChanged();
   return LResult::kDone;
+}
+
+bool ConversionFits(const LSoundDocument& document, int32_t sampleRate, int channels, int64_t freeBytes) {
+  const int64_t frames =
+      int64_t{document.Length()} * std::max(sampleRate, 1) / std::max(document.sound.SampleRate(), 1) + 1;
+  return freeBytes < 0 || BlockBytes(frames, channels) <= freeBytes;
 }
 
 int32_t ClampConvertRate(int64_t sampleRate) {

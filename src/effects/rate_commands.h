@@ -35,6 +35,11 @@ LResult ConvertDocumentFormat(LSoundDocument& document, int32_t sampleRate, int 
 int32_t ClampConvertRate(int64_t sampleRate);
 int ClampConvertChannels(int64_t channels);
 
+// False when the block of the converted document would not fit into `freeBytes` (-1:
+// unknown, taken as enough). The commands check it before they start and refuse with the
+// low-space message.
+bool ConversionFits(const LSoundDocument& document, int32_t sampleRate, int channels, int64_t freeBytes);
+
 // The rate dialog: one edit box (101), preset to the document's rate.
 class LSampleRateDialog final : public LDialogModel {
  public:

@@ -438,5 +438,19 @@ TEST_F(EffectCommandsTest, ChannelCommandsKeepTheLeftChannelOrDoubleIt) {
   }
 }
 
+// A conversion whose new block would not fit where the blocks live is refused before it starts.
+TEST_F(EffectCommandsTest, ConversionThatCannotFitIsRefused) {
+  Open(1, 20000);
+  const std::vector<int32_t> before = Audio();
+  ui_.freeBytes = 20000 * 2 * 4;  // the mono audio, but not twice as much
+  Run(LEffectCommandId::kConvertStereo);
+  EXPECT_EQ(Document().sound.Channels(), 1);
+  EXPECT_EQ(Audio(), before);
+  EXPECT_FALSE(CanUndo(Document()));
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, LowSpaceMessage("Convert Channels"));
+  EXPECT_EQ(ui_.messages[0].caption, "Geringer freier Speicher");
+}
+
 }  // namespace
 }  // namespace klangor
