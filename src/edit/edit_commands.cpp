@@ -196,7 +196,11 @@ void LoopRepeat(LCommandContext& context) {
   const int32_t end = document->selectionEnd;
   // Only a full disk can make it fail (for very many copies of a short range); the sound then
   // stays as it was.
-  RepeatRangeCompact(document->sound, start, end, count);
+  if (RepeatRangeCompact(document->sound, start, end, count) != LResult::kDone) {
+    context.frame.RedrawActiveDocument();
+    context.ui.Message(LowSpaceMessage(name), kLowSpaceCaption, LButtons::kOk, LIcon::kInformation);
+    return;
+  }
   FinishEdit(context, name, start, OneSecond(*document));
   ShowAll(*document);
   document->SetSelection(start, end, document->cursor);
