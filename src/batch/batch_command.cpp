@@ -72,11 +72,14 @@ std::vector<int32_t> Values(const LBatchCommand& command, const LSettingsStore& 
   if (!HasOwnValues(command) || info->fields.empty()) {
     return FallbackValues(*info, settings, forDescription);
   }
+  // A record's own values are brought into the ranges of the stored values they stand for,
+  // as those are when read.
   std::vector<int32_t> values;
   const uint8_t* p = command.data.data();
-  for (LBatchField field : info->fields) {
-    values.push_back(Decode(field, p));
-    p += FieldBytes(field);
+  for (size_t i = 0; i < info->fields.size(); ++i) {
+    const int32_t value = Decode(info->fields[i], p);
+    values.push_back(i < info->storedValues.size() ? info->storedValues[i].range.Clamp(value) : value);
+    p += FieldBytes(info->fields[i]);
   }
   return values;
 }
@@ -87,15 +90,11 @@ std::string Format(const char* format, int32_t a, int32_t b = 0) {
   return text;
 }
 
-// A stored unsigned 32-bit value as a non-negative frame or millisecond count.
-int32_t Unsigned(int32_t value) {
-  return static_cast<int32_t>(std::min<uint32_t>(static_cast<uint32_t>(value), std::numeric_limits<int32_t>::max()));
-}
-
+// Values arrive within the ranges of their stored values (so a negative time is the lowest
+// one, not four billion milliseconds).
 LResult InsertSilence(const LBatchRunContext& c, bool atEnd) {
   LSoundDocument& document = c.document;
-  // The stored milliseconds are unsigned.
-  const int64_t frames = MsToFrames(static_cast<uint32_t>(c.values[0]), document.sound.SampleRate());
+  const int64_t frames = MsToFrames(c.values[0], document.sound.SampleRate());
   document.sound.InsertSilence(atEnd ? document.Length() : 0, SaturateToInt32(frames));
   document.LengthChanged();
   return LResult::kDone;
@@ -113,7 +112,7 @@ LResult StereoPan(const LBatchRunContext& c) {
     c.report(kStereoOnlyMessage);
     return LResult::kDone;
   }
-  return RunStreamEffect(c.document, MakeStereoPanTask(Unsigned(c.values[0])), c.progress);
+  return RunStreamEffect(c.document, MakeStereoPanTask(c.values[0]), c.progress);
 }
 
 LResult Compressor(const LBatchRunContext& c) {
@@ -134,7 +133,8 @@ LResult Convert(const LBatchRunContext& c, int32_t sampleRate, int channels) {
 }
 
 // The reverb level that the description line shows when the record has no values of its own.
-constexpr LIntSetting kShownReverbLevel{kReverbLevel.section, kReverbLevel.name, 50, kReverbLevel.scope};
+constexpr LIntSetting kShownReverbLevel{kReverbLevel.section, kReverbLevel.name, 50, kReverbLevel.scope,
+                                        kReverbLevel.range};
 
 }  // namespace
 
@@ -158,10 +158,10 @@ const std::vector<LBatchCommandInfo>& BatchCommands() {
       {5, "High-Pass Filter", {F::kU32}, 4, "Frequenz(Hz) = %d", {kLowCutFreq}},
       {6, "Equalizer", {}, kBlock, kBlockText},
       {7, "Echo", {F::kU32, F::kS16}, 6, "Echo (Dauer) (ms) = %d, Echo (Ausgang) (%%) = %d", {kEchoTime, kEchoGain}, {},
-       [](C c) { return RunStreamEffect(c.document, MakeEchoTask(Unsigned(c.values[0]), c.values[1]), c.progress); }},
+       [](C c) { return RunStreamEffect(c.document, MakeEchoTask(c.values[0], c.values[1]), c.progress); }},
       {8, "Hall", {F::kU32, F::kS16}, 6, "Hall (Dauer) (ms) = %d, Hall (Level) (%%) = %d", {kReverbTime, kReverbLevel},
        {kReverbTime, kShownReverbLevel},
-       [](C c) { return RunStreamEffect(c.document, MakeReverbTask(c.values[1], Unsigned(c.values[0])), c.progress); }},
+       [](C c) { return RunStreamEffect(c.document, MakeReverbTask(c.values[1], c.values[0]), c.progress); }},
       {9, "Dynamik", {}, kBlock, kBlockText, {}, {},
        [](C c) { return RunEnvelope(c.document, BatchEnvelope(c.command), c.progress); }},
       {10, "Automatische Lautstärken Kontrolle", {}, 0, "", {}, {},
@@ -180,11 +180,9 @@ const std::vector<LBatchCommandInfo>& BatchCommands() {
        "Grenzwert (db) = %d, Verhältnis = %s, Limit (db) = %d",
        {kCompressorThreshold, kCompressorRatio, kCompressorLimit}, {}, Compressor},
       {17, "Samplerate konvertieren", {F::kU32}, 4, "Samplerate konvertieren = %d", {kConvertSampleRate}, {},
-       [](C c) {  // the stored rate is unsigned; rates outside the dialog's range are brought into it
-         return Convert(c, ClampConvertRate(static_cast<uint32_t>(c.values[0])), c.document.sound.Channels());
-       }},
+       [](C c) { return Convert(c, c.values[0], c.document.sound.Channels()); }},
       {18, "Kanäle konvertieren (Mono <-> Stereo)", {F::kU8}, 1, "Kanäle konvertieren = %d", {kConvertChannel}, {},
-       [](C c) { return Convert(c, c.document.sound.SampleRate(), ClampConvertChannels(c.values[0])); }},
+       [](C c) { return Convert(c, c.document.sound.SampleRate(), c.values[0]); }},
       {19, "Stereo Regler", {F::kU32}, 4, "Stereo Pan = %d%%", {kStereoPan}, {}, StereoPan},
       {20, "Stimmen reduzieren", {}, 0, "", {}, {}, [](C c) { return RunReduceVocals(c.document, c.progress); }},
   };

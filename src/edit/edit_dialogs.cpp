@@ -7,10 +7,15 @@
 #include "audio/time_units.h"
 #include "frame/time_text.h"
 #include "platform/text.h"
+#include "settings/settings_keys.h"
 
 namespace klangor {
 
 int32_t FieldToInt(const std::string& text) { return SaturatingIntOfText(text); }
+
+int32_t LSilenceDialog::LengthMs() const { return kSilenceTimes.range.Clamp(FieldToInt(lengthText)); }
+
+int32_t LRepeatDialog::Count() const { return kRepeatNumTimes.range.Clamp(FieldToInt(countText)); }
 
 LRangeDialog::LRangeDialog(LRef<LSoundDocument> document, std::function<void()> redraw,
                            std::function<void(const LSegmentList&)> preview)

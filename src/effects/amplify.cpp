@@ -10,7 +10,9 @@ void AmplifySelection(LSoundDocument& document, int32_t percent) {
   document.sound.ScaleRangeGain(document.selectionStart, document.selectionEnd, percent);
 }
 
-std::string LAmplifyDialog::Validate() { return gainPercent > 400 ? kGainMessage : std::string(); }
+std::string LAmplifyDialog::Validate() {
+  return kAmplifyGain.range.Contains(gainPercent) ? std::string() : kGainMessage;
+}
 
 void LAmplifyDialog::ChoosePreset(int index) {
   static constexpr std::array<int32_t, 5> kGains{0, 25, 50, 200, 300};

@@ -82,10 +82,10 @@ LResult RunChorus(LSoundDocument& document, const LModulation& modulation, LProg
 
 std::string LChorusDialog::Validate() {
   const double rate = DecimalOfText(modulation);
-  if (timeMs < 10 || timeMs > 100) return kTimeMessage;
+  if (!kChorusTime.range.Contains(timeMs)) return kTimeMessage;
   if (!(rate >= 0.0 && rate <= 2.0)) return kModulationMessage;
-  if (depthPercent < 0 || depthPercent > 30) return kDepthMessage;
-  if (gainPercent < 0 || gainPercent > 100) return kDelayGainMessage;
+  if (!kChorusDepth.range.Contains(depthPercent)) return kDepthMessage;
+  if (!kChorusGain.range.Contains(gainPercent)) return kDelayGainMessage;
   return {};
 }
 

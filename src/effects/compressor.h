@@ -121,9 +121,10 @@ class LCompressorDialog final : public LPreviewDialog {
   static constexpr int kRatioList = 102;
   static constexpr int kLimitSlider = 103;
   static constexpr int kPresetList = 104;
-  static constexpr int32_t kThresholdMin = -60;  // dB
+  // The ranges of the stored values "CompressorThreshold" and "CompressorLimit" (dB).
+  static constexpr int32_t kThresholdMin = -60;
   static constexpr int32_t kThresholdMax = 0;
-  static constexpr int32_t kLimitMin = 0;  // dB
+  static constexpr int32_t kLimitMin = 0;
   static constexpr int32_t kLimitMax = 20;
   static constexpr std::array<const char*, 3> kPresets{
       "Voreinstellungen Wählen", "Allgemeines Voice Level", "TV/Radio Unterstützung"};

@@ -10,6 +10,10 @@
 #include "store/segment_stream.h"
 
 namespace klangor {
+
+// The sliders span the ranges of their stored values.
+static_assert(LDistortionDialog::kLevelMin == kDistortionLevel.range.min);
+static_assert(LDistortionDialog::kLevelMax == kDistortionLevel.range.max);
 namespace {
 
 int32_t WrappingAdd(int32_t a, int32_t b) {

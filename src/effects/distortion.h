@@ -69,7 +69,7 @@ class LDistortionDialog final : public LPreviewDialog {
   static constexpr char kTitle[] = "Verzerrung";
   static constexpr int kDegreeEdit = 101;
   static constexpr int kLevelSlider = 102;
-  static constexpr int kLevelMin = -20;
+  static constexpr int kLevelMin = -20;  // the range of the stored value "Level" (dB)
   static constexpr int kLevelMax = 3;
   static constexpr char kDegreeMessage[] = "Verzögerungszeit muß zwischen 0.0 und 1.0 Millisekunden liegen";
   static constexpr std::array<const char*, 5> kPresets{"Voreinstellungen Wählen", "Clip", "Heavy", "Mittel",

@@ -60,8 +60,8 @@ LEffectTask MakeEchoTask(int32_t timeMs, int32_t gainPercent) {
 }
 
 std::string LEchoDialog::Validate() {
-  if (timeMs < 10 || timeMs > 2999) return kTimeMessage;
-  if (gainPercent >= 100) return kGainMessage;
+  if (!kEchoTime.range.Contains(timeMs)) return kTimeMessage;
+  if (!kEchoGain.range.Contains(gainPercent)) return kGainMessage;
   return {};
 }
 

@@ -45,10 +45,10 @@ LEffectTask MakeFlangerTask(const LModulation& modulation) {
 
 std::string LFlangerDialog::Validate() {
   const double rate = DecimalOfText(modulation);
-  if (timeMs < 0 || timeMs > 10) return kDelayTimeMessage;
+  if (!kFlangerTime.range.Contains(timeMs)) return kDelayTimeMessage;
   if (!(rate >= 0.0 && rate <= 5.0)) return kModulationMessage;
-  if (depthPercent < 0 || depthPercent > 100) return kDepthMessage;
-  if (gainPercent < 0 || gainPercent > 100) return kDelayGainMessage;
+  if (!kFlangerDepth.range.Contains(depthPercent)) return kDepthMessage;
+  if (!kFlangerGain.range.Contains(gainPercent)) return kDelayGainMessage;
   return {};
 }
 

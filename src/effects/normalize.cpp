@@ -40,7 +40,9 @@ LResult RunNormalize(LSoundDocument& document, int32_t levelPercent, LProgress& 
   return LResult::kDone;
 }
 
-std::string LNormalizeDialog::Validate() { return levelPercent > 100 ? kLevelMessage : std::string(); }
+std::string LNormalizeDialog::Validate() {
+  return kNormalizePeakLevel.range.Contains(levelPercent) ? std::string() : kLevelMessage;
+}
 
 void LNormalizeDialog::ChoosePreset(int index) {
   static constexpr std::array<int32_t, 5> kLevels{0, 20, 40, 75, 100};

@@ -15,8 +15,8 @@ LEffectTask MakePhaserTask(int32_t timeMs, int32_t gainPercent) {
 }
 
 std::string LPhaserDialog::Validate() {
-  if (timeMs < 0 || timeMs > 10) return kTimeMessage;
-  if (gainPercent < 0 || gainPercent > 100) return kGainMessage;
+  if (!kPhaserTime.range.Contains(timeMs)) return kTimeMessage;
+  if (!kPhaserGain.range.Contains(gainPercent)) return kGainMessage;
   return {};
 }
 

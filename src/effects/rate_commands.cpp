@@ -6,6 +6,7 @@
 #include "dsp/processing_pump.h"
 #include "frame/command_steps.h"
 #include "frame/edit_frame.h"
+#include "settings/settings_keys.h"
 #include "store/block_store.h"
 #include "store/block_writer.h"
 #include "store/segment_stream.h"
@@ -64,14 +65,8 @@ bool ConversionFits(const LSoundDocument& document, int32_t sampleRate, int chan
   return freeBytes < 0 || BlockBytes(frames, channels) <= freeBytes;
 }
 
-int32_t ClampConvertRate(int64_t sampleRate) {
-  return static_cast<int32_t>(std::clamp<int64_t>(sampleRate, kMinConvertRate, kMaxConvertRate));
-}
-
-int ClampConvertChannels(int64_t channels) { return static_cast<int>(std::clamp<int64_t>(channels, 1, 2)); }
-
 std::string LSampleRateDialog::Validate() {
-  return sampleRate < kMinConvertRate || sampleRate > kMaxConvertRate ? kRangeMessage : "";
+  return kConvertSampleRate.range.Contains(sampleRate) ? "" : kRangeMessage;
 }
 
 void SampleRateCommand(LCommandContext& context) {

@@ -115,8 +115,8 @@ LEffectTask MakeReverbTask(int32_t levelPercent, int32_t timeMs) {
 }
 
 std::string LReverbDialog::Validate() {
-  if (levelPercent > 100) return kLevelMessage;
-  if (timeMs < 50 || timeMs > 1000) return kTimeMessage;
+  if (!kReverbLevel.range.Contains(levelPercent)) return kLevelMessage;
+  if (!kReverbTime.range.Contains(timeMs)) return kTimeMessage;
   return {};
 }
 

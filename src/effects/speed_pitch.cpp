@@ -80,7 +80,11 @@ const LIntSetting& SpeedPitchSetting(LSpeedPitchMode mode) {
   return kSpSpeedPitch;
 }
 
-std::string LSpeedPitchDialog::Validate() { return percent > kMaxPercent ? kTooFastMessage : ""; }
+static_assert(LSpeedPitchDialog::kMaxPercent == kSpSpeedPitch.range.max);
+
+std::string LSpeedPitchDialog::Validate() {
+  return SpeedPitchSetting(mode_).range.Contains(percent) ? "" : kTooFastMessage;
+}
 
 LRef<LSoundStream> LSpeedPitchDialog::PreviewStream() const {
   return MakeSpeedPitchStream(SelectionStream(), mode_, percent);

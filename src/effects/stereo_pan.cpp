@@ -12,6 +12,10 @@
 #include "store/segment_stream.h"
 
 namespace klangor {
+
+// The sliders span the ranges of their stored values.
+static_assert(LStereoPanDialog::kMin == kStereoPan.range.min);
+static_assert(LStereoPanDialog::kMax == kStereoPan.range.max);
 namespace {
 
 int32_t Add(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }

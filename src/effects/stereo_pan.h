@@ -68,7 +68,7 @@ LEffectTask MakeStereoPanTask(int32_t value);
 class LStereoPanDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Stereo Regler";
-  static constexpr int32_t kMin = 0;
+  static constexpr int32_t kMin = 0;  // the range of the stored value "StereoPan"
   static constexpr int32_t kMax = 100;
   static constexpr int32_t kTick = 50;
 

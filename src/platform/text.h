@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,8 @@ std::string CutToCharacters(std::string_view text, size_t maxCharacters);
 
 // The leading integer of `text` as a text field or a stored value holds it: blanks, an
 // optional sign, then decimal digits up to the first other character; beyond the 32-bit range
-// it saturates (so "-2147483648" is INT32_MIN). No digits give 0.
+// it saturates (so "-2147483648" is INT32_MIN). No digits give 0 (nothing for the second).
 int32_t SaturatingIntOfText(std::string_view text);
+std::optional<int32_t> LeadingIntOfText(std::string_view text);
 
 }  // namespace klangor

@@ -55,7 +55,7 @@ std::string MachineSettingsFile() {
 }
 
 int32_t SettingToInt(std::string_view text, int32_t defaultValue) {
-  return text.empty() ? defaultValue : SaturatingIntOfText(text);
+  return LeadingIntOfText(text).value_or(defaultValue);
 }
 
 bool SettingToBool(std::string_view text, bool defaultValue) {
@@ -178,9 +178,9 @@ std::string LSettingsStore::Read(const LStringSetting& setting) const {
 }
 
 int32_t LSettingsStore::Read(const LIntSetting& setting) const {
-  return setting.scope == LSettingScope::kMachineWide
-             ? ReadIntMachineFallback(setting.section, setting.name, setting.defaultValue)
-             : ReadInt(setting.section, setting.name, setting.defaultValue);
+  return setting.range.Clamp(setting.scope == LSettingScope::kMachineWide
+                                 ? ReadIntMachineFallback(setting.section, setting.name, setting.defaultValue)
+                                 : ReadInt(setting.section, setting.name, setting.defaultValue));
 }
 
 bool LSettingsStore::Read(const LBoolSetting& setting) const {

@@ -178,14 +178,38 @@ TEST_F(RateBatchTest, SampleRateAndChannels) {
 // Values the dialogs would refuse, from a script or the command line.
 TEST_F(RateBatchTest, OutOfRangeValuesAreBroughtIntoRange) {
   EXPECT_EQ(Convert({"17=0"}).rate, 6000);
-  EXPECT_EQ(Convert({"17=-1"}).rate, 96000);  // 4294967295 as stored
+  EXPECT_EQ(Convert({"17=-1"}).rate, 6000);  // a negative value is the lowest, not 4294967295
   EXPECT_EQ(Convert({"17=200000"}).rate, 96000);
   EXPECT_EQ(Convert({"18=0"}).channels, 1);
   EXPECT_EQ(Convert({"18=7"}).channels, 2);
   EXPECT_NEAR(Convert({"13=0"}).frames, 220500, 2);   // as 10 %: 10 times as long
   EXPECT_NEAR(Convert({"14=-40"}).frames, 220500, 256);
-  EXPECT_NEAR(Convert({"14=1000"}).frames, 2205, 10);
+  EXPECT_NEAR(Convert({"14=1000"}).frames, 7350, 256);  // as 300 %
   EXPECT_NEAR(Convert({"15=1000"}).frames, 22050, 256);  // pitch only keeps the length
+}
+
+// Hand-edited stored values outside their dialog's range are brought into it; one that is not
+// a number is the default.
+TEST_F(RateBatchTest, StoredValuesAreBroughtIntoTheirDialogRanges) {
+  ASSERT_TRUE(EnsureFolder(folder_ + "/config/Tessaly Audio"));
+  test::WriteBytes(folder_ + "/config/Tessaly Audio/Klangor.ini",
+                   "[StoredValues]\nSilenceTimes=-5\nEchoTime=999999999\nConvertSampleRate=0\n"
+                   "ConvertChannel=200\nAmplifyGain=abc\n");
+  EXPECT_EQ(Convert({"1", "2"}).frames, 22050);       // no silence, not 4294967291 ms
+  EXPECT_EQ(Convert({"17"}).rate, 6000);              // the lowest rate of the dialog
+  EXPECT_EQ(Convert({"18=1", "18"}).channels, 2);     // at most two channels
+  Convert({"3"});                                     // 100 %: the samples as they were
+  EXPECT_EQ(test::SoxSamples16(Output()), test::SoxSamples16(input_));
+  Convert({"7"});                                     // 2999 ms, the longest echo: seconds of work
+  const std::vector<int16_t> echo = test::SoxSamples16(Output());
+  Convert({"7=2999,50"});
+  EXPECT_EQ(echo, test::SoxSamples16(Output()));
+  const LSettingsStore store = LSettingsStore::FromEnvironment();
+  EXPECT_EQ(store.Read(kEchoTime), 2999);
+  EXPECT_EQ(store.Read(kAmplifyGain), 100);
+  EXPECT_EQ(store.Read(kSilenceTimes), 0);
+  EXPECT_EQ(store.Read(kConvertSampleRate), 6000);
+  EXPECT_EQ(store.Read(kConvertChannel), 2);
 }
 
 // Formats with a rate and channel count of their own are written through the adapter.

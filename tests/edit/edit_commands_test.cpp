@@ -157,6 +157,21 @@ TEST_F(EditCommandsTest, InsertSilenceUsesAndStoresTheDialogLength) {
   Run(LEditCommandId::kInsertSilenceEnd);  // nothing inserted, but an undo entry
   EXPECT_EQ(document.Length(), 1000 + 2 * 66150);
   EXPECT_EQ(UndoMenuText(document), "Rückgängig Stille am Ende einfügen\tCtrl+Z");
+
+  // Lengths are brought into 0 to 10 minutes, typed or stored.
+  EXPECT_EQ(LSilenceDialog(0).LengthMs(), 0);
+  LSilenceDialog typed(0);
+  typed.lengthText = "-5";
+  EXPECT_EQ(typed.LengthMs(), 0);
+  typed.lengthText = "999999999";
+  EXPECT_EQ(typed.LengthMs(), 600000);
+  ASSERT_TRUE(settings_.WriteString("StoredValues", "SilenceTimes", "-5"));
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    EXPECT_EQ(dynamic_cast<LSilenceDialog&>(model).lengthText, "0");
+    return true;
+  });
+  Run(LEditCommandId::kInsertSilenceEnd);
+  EXPECT_EQ(document.Length(), 1000 + 2 * 66150);
 }
 
 TEST_F(EditCommandsTest, SilenceOverTheSelection) {

@@ -77,6 +77,11 @@ TEST(EffectDialogTest, ValidateAcceptsTheRangesAndNamesWhatIsWrong) {
       {LSampleRateDialog(5999).Validate(), rate},
       {LSampleRateDialog(96001).Validate(), rate},
       {LSampleRateDialog(0).Validate(), rate},
+      // The ends the messages leave unsaid: no negative percentages, speeds from 10 %.
+      {Check<LAmplifyDialog>(-1), "Normalisierungslevel muss be unter 400% liegen. Bitte noch einmal versuchen."},
+      {Check<LEchoDialog>(800, -1), "Echo Lautstärke muss unter 100% liegen. Bitte noch einmal versuchen."},
+      {Check<LSpeedPitchDialog>(Mode::kSpeedOnly, 10), ""},
+      {Check<LSpeedPitchDialog>(Mode::kSpeedOnly, 9), "Geschwindigkeitsänderung in Prozent muss unter 300 liegen."},
   };
   for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(cases[i].first, cases[i].second) << "case " << i;
 }
