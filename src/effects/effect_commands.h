@@ -1,7 +1,8 @@
 #pragma once
-// The menu commands of the effects and the format conversions, by identifier. "Umkehren" and
-// "Stimmen reduzieren" and the conversions carry the identifiers of the main menu; the others
-// take free identifiers from 4100 on. Each command's function lives with its effect.
+// The menu commands of the effects and the format conversions, by identifier. "Umkehren",
+// "Stimmen reduzieren", the click repairs and the conversions carry the identifiers of the
+// main menu; the others take free identifiers from 4100 on. Each command's function lives
+// with its effect.
 
 #include "frame/command_table.h"
 
@@ -34,6 +35,14 @@ enum class LEffectCommandId : int {
   kDistortion = 4115,        // "Verzerrung"
   kAmRadio = 4116,           // "AM Radioeffekt"
   kTelephone = 4117,         // "Telefoneffekt"
+  kHighPass = 4118,          // "High-Pass Filter..."
+  kEqualizer = 4119,         // "Equalizer..."
+  kNoiseGate = 4120,         // "Multi-Band Noise Gating anwenden..."
+  kAutoSubtraction = 4121,   // "Auto Spectral Subtraction verwenden..."
+  kGrabNoiseSample = 4122,   // "Grab Noise Sample aus markiertem Bereich"
+  kSampleSubtraction = 4123, // "Spectral Subtraction basiert auf Noise Sample anwenden"
+  kClickRepair = 7009,       // "&Auto Störgeräuschrestoration"
+  kManualClickRepair = 7010, // "Manueller Klick/Pop Reduzierung"
 };
 
 void AddEffectCommands(LCommandTable& table);
