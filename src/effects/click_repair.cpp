@@ -115,7 +115,7 @@ void FindClicks(const int32_t* x, int32_t frames, int channels, int channel, int
     int32_t m = i + 1;
     while (m < frames && m - i <= rule.longest && Magnitude(at(m)) >= level / 3) ++m;
     if (m < frames && m - i <= rule.longest) {
-      found.push_back({channel, SaturateToInt32(firstFrame + i - d), SaturateToInt32(firstFrame + m)});
+      found.push_back({channel, SaturateToInt32(firstFrame + i - d), SaturateToInt32(firstFrame + m + 1)});
       i = m + d - 1;
     } else {
       j += j / 2;

@@ -9,8 +9,8 @@
 // (|x[i] - x[i - d]| - D)^2, k = 100 - sensitivity (at least 1); thresholds
 // a = k A div 50 + D and j = (k S div 50 + 100 + D) (k div 10). A click starts at a scanned
 // frame i with |x[i]| - |x[i - d]| > j and |x[i]| > a; it ends at the first later frame m whose
-// |x| is below |x[i]| div 3, and frames i - d to m - 1 are repaired; the scan goes on at
-// m + d. When no such frame comes within the longest click, it is no click: j and a are
+// |x| is below |x[i]| div 3, and frames i - d to m (both included) are repaired; the scan goes
+// on at m + d. When no such frame comes within the longest click, it is no click: j and a are
 // raised by half and the scan goes on.
 //
 // A repaired range of one channel is the straight line between the sample before it (first)

@@ -30,7 +30,8 @@ std::array<int, kNoiseGateBands> NoiseGateThresholds(int32_t level) {
 
 int32_t NoiseGateGain(int32_t peak, int threshold) {
   const double gain = GainOfDb(threshold) / 16777216.0;
-  // A silent threshold (gain 0) opens the gate for anything above the smallest peaks.
+  // A silent threshold (gain 0) takes the largest scale: the gate opens from a peak of 4 and
+  // is fully open from 21.
   const int32_t scale = gain > 0.0 ? TruncToInt32(8589934592.0 / (gain * 131072.0)) : std::numeric_limits<int32_t>::max();
   const int64_t v = int64_t{MulQ24(peak, scale)} - 512;
   if (v < 0) return 0;
