@@ -1,8 +1,7 @@
 #pragma once
-// The menu commands of the effects and the format conversions, by identifier. "Umkehren",
-// "Stimmen reduzieren", the click repairs and the conversions carry the identifiers of the
-// main menu; the others take free identifiers from 4100 on. Each command's function lives
-// with its effect.
+// The menu commands of the effects and the format conversions, by identifier: those below
+// 4100 and the click repairs carry the identifiers of the main menu; the others take free
+// identifiers from 4100 on. Each command's function lives with its effect.
 
 #include "frame/command_table.h"
 
@@ -15,10 +14,16 @@ enum class LEffectCommandId : int {
   kReverse = 4018,           // "Umkehren" (also in the edit menu)
   kCompressor = 4020,        // "Dynamic Range Compressor..."
   kAutoVolume = 4021,        // "Automatische Lautstärken Kontrolle"
+  kEqualizer = 4023,         // "Equalizer..."
+  kHighPass = 4024,          // "High-Pass Filter..."
+  kNoiseGate = 4025,         // "Multi-Band Noise Gating anwenden..."
+  kAutoSubtraction = 4026,   // "Auto Spectral Subtraction verwenden..."
   kSpeedAndPitch = 4027,     // "Geschwindigkeit und Tonhöhe ändern"
   kSpeedOnly = 4028,         // "Nur Geschwindigkeit ändern"
   kPitchOnly = 4029,         // "Nur Tonhöhe ändern"
   kReduceVocals = 4030,      // "Stimmen reduzieren"
+  kSampleSubtraction = 4032, // "Spectral Subtraction basiert auf Noise Sample anwenden"
+  kGrabNoiseSample = 4033,   // "Grab Noise Sample aus markiertem Bereich"
   kAmplify = 4100,           // "Anpassen..."
   kNormalize = 4101,         // "Normalisieren..."
   kFadeIn = 4102,            // "Einblenden"
@@ -35,12 +40,6 @@ enum class LEffectCommandId : int {
   kDistortion = 4115,        // "Verzerrung"
   kAmRadio = 4116,           // "AM Radioeffekt"
   kTelephone = 4117,         // "Telefoneffekt"
-  kHighPass = 4118,          // "High-Pass Filter..."
-  kEqualizer = 4119,         // "Equalizer..."
-  kNoiseGate = 4120,         // "Multi-Band Noise Gating anwenden..."
-  kAutoSubtraction = 4121,   // "Auto Spectral Subtraction verwenden..."
-  kGrabNoiseSample = 4122,   // "Grab Noise Sample aus markiertem Bereich"
-  kSampleSubtraction = 4123, // "Spectral Subtraction basiert auf Noise Sample anwenden"
   kClickRepair = 7009,       // "&Auto Störgeräuschrestoration"
   kManualClickRepair = 7010, // "Manueller Klick/Pop Reduzierung"
 };
