@@ -6,16 +6,21 @@
 
 #include "audio/sample_format.h"
 #include "audio/time_units.h"
+#include "edit/auto_trim.h"
 #include "effects/amplify.h"
 #include "effects/auto_volume.h"
 #include "effects/compressor.h"
 #include "effects/echo.h"
 #include "effects/effect_command.h"
 #include "effects/envelope.h"
+#include "effects/equalizer.h"
+#include "effects/high_pass.h"
+#include "effects/noise_gate.h"
 #include "effects/normalize.h"
 #include "effects/rate_commands.h"
 #include "effects/reduce_vocals.h"
 #include "effects/reverb.h"
+#include "effects/spectral_subtraction.h"
 #include "effects/speed_pitch.h"
 #include "effects/stereo_pan.h"
 #include "effects/stream_effect.h"
@@ -100,9 +105,9 @@ LResult InsertSilence(const LBatchRunContext& c, bool atEnd) {
   return LResult::kDone;
 }
 
-// The command's envelope: its own parameter block, else "envelope.dat".
-LEnvelope BatchEnvelope(const LBatchCommand& command) {
-  if (!HasOwnValues(command)) return LoadEnvelopeFile(EnvelopeFilePath());
+// The command's envelope or equalizer curve: its own parameter block, else the data file.
+LEnvelope BatchCurve(const LBatchCommand& command, const std::string& dataFile) {
+  if (!HasOwnValues(command)) return LoadEnvelopeFile(dataFile);
   return EnvelopeFromBytes(std::string(command.data.begin(), command.data.begin() + kParameterBlockBytes));
 }
 
@@ -143,7 +148,8 @@ const std::vector<LBatchCommandInfo>& BatchCommands() {
   constexpr uint32_t kBlock = kParameterBlockBytes;
   static const char kBlockText[] = "Klicken sie auf Einstellungen um die Veränderungen zu sehen.";
   static const std::vector<LBatchCommandInfo> table = {
-      {0, "Automatisch trimmen", {}, 0, "", {kAutoTrimThreshold}},
+      {0, "Automatisch trimmen", {}, 0, "", {kAutoTrimThreshold}, {},
+       [](C c) { return RunAutoTrim(c.document, c.values[0], c.progress); }},
       {1, "Stille am Anfang einfügen", {F::kU32}, 4, "Stille (Dauer) (ms) = %d", {kSilenceTimes}, {},
        [](C c) { return InsertSilence(c, /*atEnd=*/false); }},
       {2, "Stille am Ende einfügen", {F::kU32}, 4, "Stille (Dauer) (ms) = %d", {kSilenceTimes}, {},
@@ -155,19 +161,25 @@ const std::vector<LBatchCommandInfo>& BatchCommands() {
        }},
       {4, "Normalisieren", {F::kS16}, 2, "Peak Level normalisieren (%%) = %d", {kNormalizePeakLevel}, {},
        [](C c) { return RunNormalize(c.document, c.values[0], c.progress); }},
-      {5, "High-Pass Filter", {F::kU32}, 4, "Frequenz(Hz) = %d", {kLowCutFreq}},
-      {6, "Equalizer", {}, kBlock, kBlockText},
+      {5, "High-Pass Filter", {F::kU32}, 4, "Frequenz(Hz) = %d", {kLowCutFreq}, {},
+       [](C c) {  // the stored frequency is unsigned; the design takes 10 Hz for what is not positive
+         return RunStreamEffect(c.document, MakeHighPassTask(Unsigned(c.values[0])), c.progress);
+       }},
+      {6, "Equalizer", {}, kBlock, kBlockText, {}, {},
+       [](C c) { return RunEqualizer(c.document, BatchCurve(c.command, EqualizerFilePath()), c.progress); }},
       {7, "Echo", {F::kU32, F::kS16}, 6, "Echo (Dauer) (ms) = %d, Echo (Ausgang) (%%) = %d", {kEchoTime, kEchoGain}, {},
        [](C c) { return RunStreamEffect(c.document, MakeEchoTask(c.values[0], c.values[1]), c.progress); }},
       {8, "Hall", {F::kU32, F::kS16}, 6, "Hall (Dauer) (ms) = %d, Hall (Level) (%%) = %d", {kReverbTime, kReverbLevel},
        {kReverbTime, kShownReverbLevel},
        [](C c) { return RunStreamEffect(c.document, MakeReverbTask(c.values[1], c.values[0]), c.progress); }},
       {9, "Dynamik", {}, kBlock, kBlockText, {}, {},
-       [](C c) { return RunEnvelope(c.document, BatchEnvelope(c.command), c.progress); }},
+       [](C c) { return RunEnvelope(c.document, BatchCurve(c.command, EnvelopeFilePath()), c.progress); }},
       {10, "Automatische Lautstärken Kontrolle", {}, 0, "", {}, {},
        [](C c) { return RunAutoVolume(c.document, c.progress); }},
-      {11, "Noise Reduction (Auto Spectral Subtraction)", {F::kS8}, 1, "Grenzwert %d", {kSSNoiseThreshold}},
-      {12, "Noise Reduction (Multi-band Noise Gating)", {F::kS8}, 1, "Noise Gate Level (dB) = %d", {kNoiseGateLevel}},
+      {11, "Noise Reduction (Auto Spectral Subtraction)", {F::kS8}, 1, "Grenzwert %d", {kSSNoiseThreshold}, {},
+       [](C c) { return RunAutoSpectralSubtraction(c.document, c.values[0], c.progress); }},
+      {12, "Noise Reduction (Multi-band Noise Gating)", {F::kS8}, 1, "Noise Gate Level (dB) = %d", {kNoiseGateLevel}, {},
+       [](C c) { return RunStreamEffect(c.document, MakeNoiseGateTask(c.values[0]), c.progress); }},
       {13, "Geschwindigkeit und Tonhöhe ändern", {F::kS16}, 2, "Geschwindigkeit/Tonhöhe justieren (%%) = %d",
        {kSpSpeedPitch}, {},
        [](C c) { return RunSpeedPitch(c.document, LSpeedPitchMode::kSpeedAndPitch, c.values[0], c.progress); }},
@@ -238,11 +250,6 @@ LResult RunBatchCommand(const LBatchCommand& command, LSoundDocument& document, 
                         LProgress& progress, const LBatchReport& report) {
   const LBatchCommandInfo* info = FindBatchCommand(command.number);
   if (info == nullptr) return LResult::kDone;  // unknown numbers are skipped
-  if (info->run == nullptr) {
-    report(std::string("The command \"") + info->name +
-           "\" is not available in this version yet and was skipped.");
-    return LResult::kDone;
-  }
   const std::vector<int32_t> values = BatchCommandValues(command, settings);
   return info->run({command, values, document, progress, report});
 }

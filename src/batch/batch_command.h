@@ -48,7 +48,7 @@ struct LBatchCommandInfo {
   // line shows `shownValues` instead where given (their defaults may differ).
   std::vector<LIntSetting> storedValues{};
   std::vector<LIntSetting> shownValues{};
-  // What the command does; none for the commands this build cannot run yet.
+  // What the command does.
   LResult (*run)(const LBatchRunContext& context) = nullptr;
 };
 
@@ -81,7 +81,7 @@ std::vector<int32_t> BatchCommandValues(const LBatchCommand& command, const LSet
 std::string BatchCommandDescription(const LBatchCommand& command, const LSettingsStore& settings);
 
 // Runs the command over the document's selection (the batch selects the whole sound). Unknown
-// numbers are skipped silently, commands without a run function with a message.
+// numbers are skipped.
 LResult RunBatchCommand(const LBatchCommand& command, LSoundDocument& document, const LSettingsStore& settings,
                         LProgress& progress, const LBatchReport& report);
 

@@ -22,9 +22,7 @@ bool Probe(const std::string& input, const LFormatSettings& formats, std::ostrea
 
 void ListCommands(std::ostream& out) {
   for (const LBatchCommandInfo& info : BatchCommands()) {
-    out << info.number << "  " << info.name;
-    if (info.run == nullptr) out << "  (not available yet)";
-    out << "\n";
+    out << info.number << "  " << info.name << "\n";
   }
 }
 

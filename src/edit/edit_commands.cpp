@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "audio/time_units.h"
-#include "docio/load_save.h"
+#include "edit/auto_split.h"
+#include "edit/auto_trim.h"
 #include "edit/edit_dialogs.h"
+#include "edit/save_sound.h"
 #include "formats/format_table.h"
 #include "formats/open_messages.h"
 #include "frame/command_steps.h"
@@ -145,6 +147,17 @@ void TrimEnd(LCommandContext& context) {
   FinishTrim(context, *document, name);
 }
 
+void AutoTrim(LCommandContext& context) {
+  LSoundDocument* document = ActiveDocument(context);
+  if (document == nullptr) return;
+  context.frame.StopPlayback();
+  BeginEdit(context.frame, kAutoTrimUndoName);
+  const int32_t threshold = context.settings.Read(kAutoTrimThreshold);
+  const LResult result = context.ui.RunWithProgress(
+      kAutoTrimTitle, [&](LProgress& progress) { return RunAutoTrim(*document, threshold, progress); });
+  if (result == LResult::kDone) FinishTrim(context, *document, kAutoTrimUndoName);
+}
+
 void SilenceSelection(LCommandContext& context) {
   LSoundDocument* document = ActiveDocument(context);
   if (document == nullptr) return;
@@ -258,21 +271,7 @@ void SaveSelectionAs(LCommandContext& context) {
       break;
     }
   }
-  const LSegmentList part = SelectedPart(*document);
-  const LFormatEntry* wave = FindFormat("wav");
-  LRef<LSoundStream> reader = OpenSegmentStream(part);
-  LSaveFailure failure = LSaveFailure::kNone;
-  LResult result = context.ui.RunWithProgress("Speichere Datei...", [&](LProgress& progress) {
-    return SaveStream(
-        reader, path,
-        [&](const std::string& target) { return wave->create(target, part.SampleRate(), part.Channels(), LFormatSettings{}); },
-        progress, &failure);
-  });
-  if (result == LResult::kFailed && failure == LSaveFailure::kNoSpace) {
-    context.ui.Message(SaveFailureMessage(failure, path), kLowSpaceCaption, LButtons::kOk, LIcon::kInformation);
-  } else if (result == LResult::kFailed) {
-    context.ui.Message(CannotCreateMessage(path), "Klangor", LButtons::kOk, LIcon::kError);
-  }
+  SaveSoundAs(context, SelectedPart(*document), path, *FindFormat("wav"));
 }
 
 }  // namespace
@@ -289,6 +288,8 @@ void AddEditCommands(LCommandTable& table) {
   table.Add({CommandId(LEditCommandId::kTrim), "Trimmen", Trim});
   table.Add({CommandId(LEditCommandId::kTrimStart), "Start trimmen", TrimStart});
   table.Add({CommandId(LEditCommandId::kTrimEnd), "Ende trimmen", TrimEnd});
+  table.Add({CommandId(LEditCommandId::kAutoTrim), "Automatisch trimmen", AutoTrim});
+  table.Add({CommandId(LEditCommandId::kAutoSplit), "Auto Split...", AutoSplitCommand});
   table.Add({CommandId(LEditCommandId::kSilenceSelection), "Stille im ausgewähltem Bereich", SilenceSelection});
   table.Add({CommandId(LEditCommandId::kInsertSilenceStart), "Anfang",
              [](LCommandContext& context) { InsertSilence(context, LSilencePlace::kStart); }});

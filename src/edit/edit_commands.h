@@ -12,6 +12,7 @@ enum class LEditCommandId : int {
   kTrim = 2010,
   kTrimStart = 2011,
   kTrimEnd = 2012,
+  kAutoTrim = 2013,
   kSilenceSelection = 2014,
   kInsertSilenceStart = 2015,
   kInsertSilenceCursor = 2016,
@@ -25,6 +26,7 @@ enum class LEditCommandId : int {
   kMarkFirst = 2030,
   kMarkSecond = 2031,
   kSelectMarks = 2032,
+  kAutoSplit = 2034,
 };
 
 // The dialog texts of "Speicher markierte Region als...".

@@ -4,18 +4,23 @@
 #include "effects/amplify.h"
 #include "effects/auto_volume.h"
 #include "effects/chorus.h"
+#include "effects/click_repair.h"
 #include "effects/compressor.h"
 #include "effects/dc_offset.h"
 #include "effects/distortion.h"
 #include "effects/echo.h"
 #include "effects/envelope.h"
+#include "effects/equalizer.h"
 #include "effects/flanger.h"
+#include "effects/high_pass.h"
+#include "effects/noise_gate.h"
 #include "effects/normalize.h"
 #include "effects/phaser.h"
 #include "effects/rate_commands.h"
 #include "effects/reduce_vocals.h"
 #include "effects/reverb.h"
 #include "effects/reverse.h"
+#include "effects/spectral_subtraction.h"
 #include "effects/speed_pitch.h"
 #include "effects/stereo_pan.h"
 #include "effects/telephone.h"
@@ -55,6 +60,14 @@ void AddEffectCommands(LCommandTable& table) {
   add(Id::kDistortion, "Verzerrung", DistortionCommand);
   add(Id::kAmRadio, "AM Radioeffekt", AmRadioCommand);
   add(Id::kTelephone, "Telefoneffekt", TelephoneCommand);
+  add(Id::kHighPass, "High-Pass Filter...", HighPassCommand);
+  add(Id::kEqualizer, "Equalizer...", EqualizerCommand);
+  add(Id::kNoiseGate, "Multi-Band Noise Gating anwenden...", NoiseGateCommand);
+  add(Id::kAutoSubtraction, "Auto Spectral Subtraction verwenden...", AutoSpectralSubtractionCommand);
+  add(Id::kGrabNoiseSample, "Grab Noise Sample aus markiertem Bereich", GrabNoiseSampleCommand);
+  add(Id::kSampleSubtraction, "Spectral Subtraction basiert auf Noise Sample anwenden", NoiseSampleSubtractionCommand);
+  add(Id::kClickRepair, "&Auto Störgeräuschrestoration", ClickRepairCommand);
+  add(Id::kManualClickRepair, "Manueller Klick/Pop Reduzierung", ManualClickRepairCommand);
 }
 
 }  // namespace klangor

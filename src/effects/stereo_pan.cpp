@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "audio/sample_format.h"
+#include "dsp/db_table.h"
 #include "dsp/effect_math.h"
 #include "dsp/fixed_point.h"
-#include "effects/db_table.h"
 #include "effects/effect_command.h"
 #include "settings/settings_keys.h"
 #include "store/segment_stream.h"

@@ -1,6 +1,6 @@
 #pragma once
 // Stereo pan ("Stereo Regler"): two output channels, each the sum over the input channels of
-// input x the Q24 gain of a dB byte (effects/db_table.h); input channels beyond a list count
+// input x the Q24 gain of a dB byte (dsp/db_table.h); input channels beyond a list count
 // as silence. For the slider value v (0 to 100), d = v x 0.01, the own-channel gains are
 // gL = sqrt(1 - d) x 1.4142 and gR = sqrt(d) x 1.4142, truncated to Q24 and turned into dB
 // bytes, so the middle gives 0 dB on both and the ends +3 dB on one side and silence on the

@@ -206,7 +206,28 @@ inline constexpr LIntSetting kConvertSampleRate{kStoredValuesSection, "ConvertSa
                                                 kUserOnly, {6000, 96000}};
 inline constexpr LIntSetting kConvertChannel{kStoredValuesSection, "ConvertChannel", 1, kUserOnly, {1, 2}};
 inline constexpr LIntSetting kAutoSplitThreshold{kAutoSplitSection, "Threshold", -36};  // dB
-inline constexpr LIntSetting kAutoSplitDuration{kAutoSplitSection, "Duration", 0};      // seconds
+inline constexpr LIntSetting kAutoSplitDuration{kAutoSplitSection, "Duration", 0};      // milliseconds
+
+// The equalizer's filter shapes, each in a section of its own (named as the shape's key), in
+// the order of the shape list: BandPass, BandStop, HighPass, LowPass, Notch, Boost/Cut.
+// Frequencies and slopes in hertz, Amp in percent. The high- and low-pass shapes have one
+// frequency ("Freq") and no end frequency (its name is empty).
+struct LEqualizerShapeSettings {
+  LIntSetting frequency;
+  LIntSetting endFrequency;
+  LIntSetting amp;
+  LIntSetting slope;
+};
+inline constexpr int kEqualizerShapeCount = 6;
+inline constexpr std::array<LEqualizerShapeSettings, kEqualizerShapeCount> kEqualizerShapes{{
+    {{"BandPass", "StartFreq", 8000}, {"BandPass", "EndFreq", 12000}, {"BandPass", "Amp", 50}, {"BandPass", "Slope", 1000}},
+    {{"BandStop", "StartFreq", 8000}, {"BandStop", "EndFreq", 12000}, {"BandStop", "Amp", 50}, {"BandStop", "Slope", 1000}},
+    {{"HighPass", "Freq", 4000}, {"HighPass", "", 0}, {"HighPass", "Amp", 50}, {"HighPass", "Slope", 1000}},
+    {{"LowPass", "Freq", 4000}, {"LowPass", "", 0}, {"LowPass", "Amp", 50}, {"LowPass", "Slope", 1000}},
+    {{"Notch", "StartFreq", 8000}, {"Notch", "EndFreq", 12000}, {"Notch", "Amp", 50}, {"Notch", "Slope", 1000}},
+    {{"Boost/Cut", "StartFreq", 8000}, {"Boost/Cut", "EndFreq", 12000}, {"Boost/Cut", "Amp", 50},
+     {"Boost/Cut", "Slope", 1000}},
+}};
 
 // --- Section "BatchConverter": where and how the batch processor saves ---
 
@@ -259,11 +280,16 @@ inline constexpr auto kAllSettings = [] {
       &kRawAudioChannels, &kRawAudioCodec,
   };
   constexpr size_t kFixedCount = sizeof kFixed / sizeof kFixed[0];
-  std::array<LSettingRef, kFixedCount + 2 * kRecentFileSlots> all{};
+  std::array<LSettingRef, kFixedCount + 2 * kRecentFileSlots + 3 * kEqualizerShapeCount + 4> all{};
   size_t n = 0;
   for (const LSettingRef& setting : kFixed) all[n++] = setting;
   for (const LStringSetting& setting : kRecentFile) all[n++] = &setting;
   for (const LIntSetting& setting : kRecentFileDate) all[n++] = &setting;
+  for (const LEqualizerShapeSettings& shape : kEqualizerShapes) {
+    for (const LIntSetting* setting : {&shape.frequency, &shape.endFrequency, &shape.amp, &shape.slope}) {
+      if (!setting->name.empty()) all[n++] = setting;
+    }
+  }
   return all;
 }();
 

@@ -11,15 +11,20 @@
 #include "batch/batch_command.h"
 #include "batch/batch_processor.h"
 #include "batch/batch_script.h"
+#include "edit/auto_trim.h"
 #include "effects/amplify.h"
 #include "effects/auto_volume.h"
 #include "effects/compressor.h"
 #include "effects/echo.h"
 #include "effects/envelope.h"
+#include "effects/equalizer.h"
+#include "effects/high_pass.h"
+#include "effects/noise_gate.h"
 #include "effects/normalize.h"
 #include "effects/rate_commands.h"
 #include "effects/reduce_vocals.h"
 #include "effects/reverb.h"
+#include "effects/spectral_subtraction.h"
 #include "effects/speed_pitch.h"
 #include "effects/stereo_pan.h"
 #include "effects/stream_effect.h"
@@ -75,8 +80,8 @@ TEST_F(BatchCommandTest, SilenceCommandsStayWithinTheirRange) {
   }
 }
 
-// Batch command N runs effect N with the record's values, on the whole sound; the commands
-// this build cannot run are skipped with a message and change nothing.
+// Batch command N runs effect N with the record's values, on the whole sound, without a
+// message.
 TEST_F(BatchCommandTest, EachCommandRunsItsEffect) {
   using LRun = std::function<LResult(LSoundDocument&, LProgress&)>;
   const LEnvelope shape = {{0, 20}, {100, 200}, {255, 128}};
@@ -97,8 +102,11 @@ TEST_F(BatchCommandTest, EachCommandRunsItsEffect) {
       {*MakeBatchCommand(18, {1}), [](LSoundDocument& d, LProgress& p) { return ConvertDocumentFormat(d, 22050, 1, p); }},
       {*MakeBatchCommand(19, {0}), [](LSoundDocument& d, LProgress& p) { return RunStreamEffect(d, MakeStereoPanTask(0), p); }},
       {{20, {}}, [](LSoundDocument& d, LProgress& p) { return RunReduceVocals(d, p); }},
-      {*MakeBatchCommand(5, {250}), [](LSoundDocument&, LProgress&) { return LResult::kDone; }},
-      {{6, {}}, [](LSoundDocument&, LProgress&) { return LResult::kDone; }},
+      {*MakeBatchCommand(5, {250}), [](LSoundDocument& d, LProgress& p) { return RunStreamEffect(d, MakeHighPassTask(250), p); }},
+      {{6, std::vector<uint8_t>(block.begin(), block.end())}, [&](LSoundDocument& d, LProgress& p) { return RunEqualizer(d, shape, p); }},
+      {*MakeBatchCommand(11, {20}), [](LSoundDocument& d, LProgress& p) { return RunAutoSpectralSubtraction(d, 20, p); }},
+      {*MakeBatchCommand(12, {-20}), [](LSoundDocument& d, LProgress& p) { return RunStreamEffect(d, MakeNoiseGateTask(-20), p); }},
+      {{0, {}}, [](LSoundDocument& d, LProgress& p) { return RunAutoTrim(d, -20, p); }},
   };
   const std::vector<int32_t> samples = test::TestSamples(2, 30000);
   LSilentProgress progress;
@@ -113,7 +121,7 @@ TEST_F(BatchCommandTest, EachCommandRunsItsEffect) {
     EXPECT_EQ(batch->sound.SampleRate(), direct->sound.SampleRate());
     EXPECT_EQ(batch->sound.Channels(), direct->sound.Channels());
     EXPECT_EQ(test::Audio(*batch), test::Audio(*direct));
-    EXPECT_EQ(reports.size(), FindBatchCommand(command.number)->run == nullptr ? 1u : 0u);
+    EXPECT_TRUE(reports.empty());
   }
 }
 

@@ -9,12 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "dsp/db_table.h"
 #include "dsp/fixed_point.h"
 #include "effects/amplify.h"
-#include "effects/normalize.h"
-#include "effects/db_table.h"
 #include "effects/dc_offset.h"
 #include "effects/envelope.h"
+#include "effects/normalize.h"
 #include "effects/reduce_vocals.h"
 #include "effects/reverse.h"
 #include "effects/stereo_pan.h"

@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "dsp/db_table.h"
 #include "dsp/fixed_point.h"
-#include "effects/db_table.h"
 #include "effects/gain_table.h"
 #include "effects/level.h"
 #include "effects/level_tracker.h"

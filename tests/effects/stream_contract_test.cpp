@@ -8,18 +8,24 @@
 
 #include "effects/am_radio.h"
 #include "effects/chorus.h"
+#include "effects/click_repair.h"
 #include "effects/compressor.h"
 #include "effects/distortion.h"
 #include "effects/echo.h"
 #include "effects/envelope.h"
+#include "effects/equalizer.h"
 #include "effects/fir_filter.h"
 #include "effects/flanger.h"
+#include "effects/high_pass.h"
+#include "effects/noise_gate.h"
+#include "effects/noise_profile.h"
 #include "effects/grain_stretch.h"
 #include "effects/phase_vocoder.h"
 #include "effects/phaser.h"
 #include "effects/reduce_vocals.h"
 #include "effects/reverb.h"
 #include "effects/reverse.h"
+#include "effects/spectral_subtraction.h"
 #include "effects/speed_pitch.h"
 #include "effects/stereo_pan.h"
 #include "effects/telephone.h"
@@ -72,6 +78,35 @@ std::vector<LStreamCase> Cases() {
   cases.push_back({"FirDirect", [] {
                      return MakeRef<LFirStream>(test::TestAudio(44100, 3, 20000), DesignFir(TelephoneMask(44100)),
                                                 LFirMethod::kDirect);
+                   }});
+  cases.push_back({"HighPass", [] { return MakeHighPassTask(700).processor->MakeStream(test::TestAudio(22050, 3, 20000)); }});
+  cases.push_back({"OnePoleHighPass", [] { return MakeRef<LOnePoleHighPassStream>(test::TestAudio(8000, 2, 20000), 300); }});
+  cases.push_back({"Equalizer", [] {
+                     return LEqualizerProcessor({{0, 200}, {40, 20}, {200, 128}, {255, 0}})
+                         .MakeStream(test::TestAudio(48000, 2, 30000));
+                   }});
+  for (int channels : {1, 2}) {
+    cases.push_back({"NoiseGate" + std::to_string(channels), [=] {
+                       return MakeNoiseGateTask(-30).processor->MakeStream(
+                           test::Passages(44100, channels, 40000, 2000, 414500, 120));
+                     }, 30000});
+  }
+  cases.push_back({"SpectralSubtraction", [] {
+                     LNoiseProfile profile{SpectralSize(22050), 2, {}};
+                     for (int c = 0; c < 2; ++c) profile.noise.emplace_back(profile.size / 2, 3000.0 * (c + 1));
+                     return LSpectralSubtractionProcessor(profile).MakeStream(test::TestAudio(22050, 2, 20000));
+                   }});
+  cases.push_back({"RangeRepair", [] {
+                     return MakeRef<LRangeRepairStream>(
+                         test::TestAudio(44100, 2, 20000),
+                         std::vector<LRepairRange>{{0, 0, 3}, {1, 700, 705}, {0, 5000, 5030}, {1, 19990, 20000}});
+                   }});
+  cases.push_back({"ManualClick", [] {
+                     LRef<LSoundStream> input = MakeRef<test::LFunctionStream>(
+                         44100, 2, 20000,
+                         [](int64_t f, int c) { return test::TestSample(f, c, 40000) + (f >= 20 && f < 23 ? 900000 : 0); },
+                         2097152);
+                     return LManualClickProcessor(40).MakeStream(input);
                    }});
   cases.push_back({"PhaseVocoder", [] { return MakeRef<LPhaseVocoderStream>(test::TestAudio(22050, 2, 30000), 1.37); }});
   cases.push_back({"ReversedRange", [] { return MakeReversedRange(test::TestAudio(8000, 2, 30000), 3000, 26000); }});
