@@ -163,7 +163,7 @@ const std::vector<LBatchCommandInfo>& BatchCommands() {
        [](C c) { return RunNormalize(c.document, c.values[0], c.progress); }},
       {5, "High-Pass Filter", {F::kU32}, 4, "Frequenz(Hz) = %d", {kLowCutFreq}, {},
        [](C c) {  // the stored frequency is unsigned; the design takes 10 Hz for what is not positive
-         return RunStreamEffect(c.document, MakeHighPassTask(Unsigned(c.values[0])), c.progress);
+         return RunStreamEffect(c.document, MakeHighPassTask(c.values[0]), c.progress);
        }},
       {6, "Equalizer", {}, kBlock, kBlockText, {}, {},
        [](C c) { return RunEqualizer(c.document, BatchCurve(c.command, EqualizerFilePath()), c.progress); }},
