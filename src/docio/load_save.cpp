@@ -1,5 +1,8 @@
 #include "docio/load_save.h"
 
+#include "audio/pump.h"
+#include "docio/file_tags.h"
+#include "docio/open_audio_file.h"
 #include "dsp/processing_pump.h"
 #include "platform/paths.h"
 #include "platform/safe_replace.h"
@@ -7,13 +10,49 @@
 
 namespace klangor {
 
+LResult PumpWholeStream(const std::string& title, LSoundStream& stream, LSoundSink& sink, LProgress& progress) {
+  // The caller holds the stream through an LRef; the pump's chain takes one more reference.
+  LResult result = ProcessingPump(title, LRef<LSoundStream>(&stream), sink, progress);
+  while (result == LResult::kDone && stream.Usable() && stream.Position() < stream.Length()) {
+    const int32_t before = stream.Position();
+    result = ProcessingPump(title, LRef<LSoundStream>(&stream), sink, progress);
+    if (stream.Position() <= before) break;
+  }
+  if (result != LResult::kDone) return result;
+  int64_t length = stream.Length();
+  if (sink.SampleRate() != stream.SampleRate() && stream.SampleRate() > 0) {
+    length = (length * sink.SampleRate() + stream.SampleRate() / 2) / stream.SampleRate();
+  }
+  if (length < sink.FramesWritten()) sink.Seek(static_cast<int32_t>(length));
+  return sink.Failed() ? LResult::kFailed : LResult::kDone;
+}
+
 LResult LoadStream(LSoundStream& stream, const std::string& fileName, LSegmentList& target,
                    LProgress& progress) {
   if (!stream.Usable()) return LResult::kFailed;
-  // The caller holds the stream through an LRef; the pump's chain takes one more reference.
-  return WriteBlock(stream.SampleRate(), stream.Channels(), target, [&](LSoundSink& sink) {
-    return ProcessingPump("Lade Datei " + FileNameOf(fileName), LRef<LSoundStream>(&stream), sink, progress);
+  const std::string title = "Lade Datei " + FileNameOf(fileName);
+  LResult result = WriteBlock(stream.SampleRate(), stream.Channels(), target, [&](LSoundSink& sink) {
+    return PumpWholeStream(title, stream, sink, progress);
   });
+  if (result == LResult::kDone && !stream.Usable()) result = LResult::kFailed;
+  if (result != LResult::kDone) target.Clear();
+  return result;
+}
+
+LResult LoadAudioFile(const std::string& path, bool& prompt, LOpenContext& context, LSoundDocument& document) {
+  context.progress.SetTitle("Lade Datei " + FileNameOf(path));
+  context.progress.SetStatusLine(kPleaseWait);
+  LRef<LSoundStream> stream;
+  const LResult opened = OpenAudioFile(stream, path, prompt, context);
+  if (opened != LResult::kDone) return opened;
+  LSegmentList sound;
+  const LResult result = LoadStream(*stream, path, sound, context.progress);
+  stream.Reset();  // stops a decoder that still runs and deletes its temporary file
+  if (result != LResult::kDone) return result;
+  document.sound = std::move(sound);
+  document.tags = ReadFileTags(path);
+  document.fileName = path;
+  return LResult::kDone;
 }
 
 LResult SaveStream(LSoundStream& stream, const std::string& path, const LSinkFactory& makeSink,
@@ -22,9 +61,9 @@ LResult SaveStream(LSoundStream& stream, const std::string& path, const LSinkFac
   if (!replace.Ready()) return LResult::kFailed;
   LRef<LSoundSink> sink = makeSink(replace.TempPath());
   if (!sink) return LResult::kFailed;
-  LResult result = ProcessingPump("Speichere Datei...", LRef<LSoundStream>(&stream), *sink, progress);
+  LResult result = PumpWholeStream("Speichere Datei...", stream, *sink, progress);
   sink->Finish();
-  if (result == LResult::kDone && sink->Failed()) result = LResult::kFailed;
+  if (result == LResult::kDone && (sink->Failed() || !stream.Usable())) result = LResult::kFailed;
   sink.Reset();
   if (result == LResult::kDone && !replace.Commit()) result = LResult::kFailed;
   return result;
