@@ -37,7 +37,7 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
 
   LSettingsStore store = settings;  // opening an ".amr" file stores the raw record
   LReportingOpenInteraction interaction(report);
-  LOpenContext context{store, interaction, progress, {}};
+  LOpenContext context(store, interaction, progress);
   bool prompt = true;
   LRef<LSoundStream> stream;
   if (LResult opened = OpenAudioFile(stream, file, prompt, context); opened != LResult::kDone) return opened;

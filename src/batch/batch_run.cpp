@@ -103,7 +103,7 @@ int RunBatch(const LBatchOptions& options, const LSettingsStore& settings, LProg
     bool allUsable = true;
     LSettingsStore store = settings;
     LReportingOpenInteraction interaction([&err](const std::string& message) { err << message << "\n"; });
-    LOpenContext context{store, interaction, progress, {}};
+    LOpenContext context(store, interaction, progress);
     for (const std::string& file : options.files) allUsable = Probe(file, context, out) && allUsable;
     return allUsable ? 0 : 2;
   }

@@ -33,10 +33,14 @@ class LDecoderStream final : public LSoundStream {
   void Read(int32_t* frames, int32_t frameCount) override {
     const int64_t end = std::min<int64_t>(int64_t{Position()} + std::max(frameCount, 0), Length());
     if (end > 0) WaitForBytes(wave_.dataStart + end * wave_.frameBytes);
+    const int32_t first = Position();
     wave_.stream->Read(frames, frameCount);
+    // Past the stated length there is nothing, whatever else the file holds.
+    const int64_t keep = std::clamp<int64_t>(int64_t{Length()} - first, 0, std::max(frameCount, 0));
+    std::fill(frames + keep * Channels(), frames + int64_t{std::max(frameCount, 0)} * Channels(), 0);
   }
   int32_t Position() const override { return wave_.stream->Position(); }
-  int32_t Length() const override { return wave_.stream->Length(); }
+  int32_t Length() const override { return wave_.lengthFrames; }
   void Seek(int32_t frame) override { wave_.stream->Seek(frame); }
 
  private:

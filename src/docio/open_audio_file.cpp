@@ -198,7 +198,8 @@ class LOpening {
     LDecoderStart start = StartDecoder(context_.settings, row.component, path_, output.Path());
     *program = start.program;
     if (!start.child.Started()) return Fail(start.message);
-    const LDecoderLimits limits = DecoderLimitsFor(row.component);
+    LDecoderLimits limits = DecoderLimitsFor(row.component);
+    if (context_.decoderTimeoutMs > 0) limits.timeoutMs = context_.decoderTimeoutMs;
     std::function<bool()> ready;
     if (growing != nullptr) {
       ready = [&] {

@@ -2,6 +2,7 @@
 // What opening a file may ask of the user and of its surroundings: the message boxes, the
 // raw format dialog, the progress object of the long steps, and the settings.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -41,10 +42,14 @@ class LReportingOpenInteraction final : public LOpenInteraction {
 // returns (a stream whose decoder still runs asks the progress object whether the user
 // cancelled, and reports a decoder that fails later through the interaction).
 struct LOpenContext {
+  LOpenContext(LSettingsStore& store, LOpenInteraction& ui, LProgress& work)
+      : settings(store), interaction(ui), progress(work) {}
+
   LSettingsStore& settings;
   LOpenInteraction& interaction;
   LProgress& progress;
   std::string temporaryFolder;  // empty: the private temporary folder
+  int64_t decoderTimeoutMs = 0;  // above 0: in place of each decoder program's own limit
 };
 
 }  // namespace klangor

@@ -28,7 +28,7 @@ constexpr LNameMap kNames[] = {
 
 constexpr const char* kTechnical[] = {"encoder",      "major_brand", "minor_version", "compatible_brands",
                                       "creation_time", "handler_name", "vendor_id",   "language",
-                                      "duration",      "encoder_options", "timecode"};
+                                      "duration",      "encoder_options", "timecode",   "TLEN"};
 
 bool EqualsIgnoringCase(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
 

@@ -243,9 +243,10 @@ std::optional<LGrowingWave> OpenGrowingWaveFile(const std::string& path) {
   LGrowingWave wave;
   wave.dataStart = layout.dataStart;
   wave.frameBytes = int64_t{format.channels} * BytesPerSample(width);
+  wave.lengthFrames = SaturateToInt32(int64_t{layout.dataBytes} / wave.frameBytes);
+  // The stream reads whatever the file holds by now; the length is the header's.
   wave.stream = MakeRef<LPcmFileStream>(std::move(file), CodecOf(width), static_cast<int32_t>(format.samplesPerSec),
-                                        static_cast<int>(format.channels), layout.dataStart,
-                                        SaturateToInt32(int64_t{layout.dataBytes} / wave.frameBytes));
+                                        static_cast<int>(format.channels), layout.dataStart, kLengthToEndOfFile);
   return wave;
 }
 

@@ -31,12 +31,13 @@ inline constexpr int64_t kWaveHeaderBytes = 46;
 LRef<LSoundStream> OpenWaveFile(const std::string& path);
 
 // A PCM file that another program is still writing, when its header already states the
-// final data size (as flac and oggdec write it): the stream's length is the size field's, and
-// frames not yet in the file read as zeros, so the reader waits until the file holds
-// dataStart + frames x frameBytes bytes. Nothing when the header is incomplete, not PCM, or
-// its size is not known yet (0 or all ones).
+// final data size (as flac and oggdec write it): `lengthFrames` is the size field's, the
+// stream reads the frames the file holds at the time of each read (its own length follows the
+// file), so the reader waits until the file holds dataStart + frames x frameBytes bytes.
+// Nothing when the header is incomplete, not PCM, or its size is not known yet (0 or all ones).
 struct LGrowingWave {
   LRef<LSoundStream> stream;
+  int32_t lengthFrames = 0;
   int64_t dataStart = 0;
   int64_t frameBytes = 0;
 };
