@@ -94,8 +94,9 @@ LResult WaitForDecoder(LChildProcess& child, LProgress& progress, const LDecoder
   return result;
 }
 
-std::string DecoderFailedMessage(const std::string& program, const LExitStatus& status, const std::string& errorText) {
-  std::string message = "The decoder \"" + FileNameOf(program) + "\" failed (";
+std::string DecoderFailedMessage(const std::string& file, const std::string& program, const LExitStatus& status,
+                                 const std::string& errorText) {
+  std::string message = "Cannot open the file \"" + file + "\": the decoder \"" + FileNameOf(program) + "\" failed (";
   message += status.exited ? "exit status " + std::to_string(status.exitCode)
                            : "ended by signal " + std::to_string(status.signal);
   message += ").";
@@ -104,12 +105,14 @@ std::string DecoderFailedMessage(const std::string& program, const LExitStatus& 
   return message;
 }
 
-std::string DecoderTimeOutMessage(const std::string& program) {
-  return "The decoder \"" + FileNameOf(program) + "\" did not finish in time and was stopped.";
+std::string DecoderTimeOutMessage(const std::string& file, const std::string& program) {
+  return "Cannot open the file \"" + file + "\": the decoder \"" + FileNameOf(program) +
+         "\" did not finish in time and was stopped.";
 }
 
-std::string DecoderOutputMessage(const std::string& program) {
-  return "The decoder \"" + FileNameOf(program) + "\" did not write a valid WAV file.";
+std::string DecoderOutputMessage(const std::string& file, const std::string& program) {
+  return "Cannot open the file \"" + file + "\": the decoder \"" + FileNameOf(program) +
+         "\" did not write a valid WAV file.";
 }
 
 }  // namespace klangor

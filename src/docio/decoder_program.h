@@ -48,9 +48,10 @@ LDecoderStart StartDecoder(const LSettingsStore& settings, const std::string& co
 LResult WaitForDecoder(LChildProcess& child, LProgress& progress, const LDecoderLimits& limits,
                        const std::function<bool()>& ready, int64_t* elapsedMs = nullptr);
 
-// Messages of a decoder that ran but gave nothing usable; they name the program.
-std::string DecoderFailedMessage(const std::string& program, const LExitStatus& status, const std::string& errorText);
-std::string DecoderTimeOutMessage(const std::string& program);
-std::string DecoderOutputMessage(const std::string& program);
+// Messages of a decoder that ran on `file` but gave nothing usable; they name the program.
+std::string DecoderFailedMessage(const std::string& file, const std::string& program, const LExitStatus& status,
+                                 const std::string& errorText);
+std::string DecoderTimeOutMessage(const std::string& file, const std::string& program);
+std::string DecoderOutputMessage(const std::string& file, const std::string& program);
 
 }  // namespace klangor

@@ -63,7 +63,7 @@ class LDecoderStream final : public LSoundStream {
       }
       if (now >= deadline_) {
         decoder_.child.Stop();
-        Fail(DecoderTimeOutMessage(decoder_.program));
+        Fail(DecoderTimeOutMessage(decoder_.input, decoder_.program));
         return;
       }
     }
@@ -72,7 +72,7 @@ class LDecoderStream final : public LSoundStream {
       const LExitStatus status = decoder_.child.Status();
       // A decoder that ends early without saying so has met a damaged input: the rest reads as
       // silence, as in a truncated WAV file.
-      if (!status.Success()) Fail(DecoderFailedMessage(decoder_.program, status, decoder_.child.ErrorText()));
+      if (!status.Success()) Fail(DecoderFailedMessage(decoder_.input, decoder_.program, status, decoder_.child.ErrorText()));
     }
   }
 

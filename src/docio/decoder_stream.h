@@ -25,6 +25,7 @@ namespace klangor {
 struct LRunningDecoder {
   LChildProcess child;
   std::string program;
+  std::string input;  // the file being decoded, for messages
   LTemporaryFile output;
   int64_t timeLeftMs = 0;
 };

@@ -210,15 +210,15 @@ class LOpening {
     int64_t elapsed = 0;
     const LResult result = WaitForDecoder(start.child, context_.progress, limits, ready, &elapsed);
     if (result == LResult::kCancelled) return result;
-    if (result != LResult::kDone) return Fail(DecoderTimeOutMessage(start.program));
+    if (result != LResult::kDone) return Fail(DecoderTimeOutMessage(path_, start.program));
     if (start.child.Running()) {
       stream_ = MakeDecoderStream(std::move(**growing),
-                                  {std::move(start.child), start.program, std::move(output), limits.timeoutMs - elapsed},
+                                  {std::move(start.child), start.program, path_, std::move(output), limits.timeoutMs - elapsed},
                                   context_);
       return LResult::kDone;
     }
     if (!start.child.Status().Success()) {
-      return Fail(DecoderFailedMessage(start.program, start.child.Status(), start.child.ErrorText()));
+      return Fail(DecoderFailedMessage(path_, start.program, start.child.Status(), start.child.ErrorText()));
     }
     return LResult::kDone;
   }
@@ -234,7 +234,7 @@ class LOpening {
     // name can go at once).
     stream_ = OpenWaveFile(output->Path());
     output->Remove();
-    if (!stream_->Usable()) return Fail(DecoderOutputMessage(program));
+    if (!stream_->Usable()) return Fail(DecoderOutputMessage(path_, program));
     return LResult::kDone;
   }
 
