@@ -4,37 +4,38 @@
 #include "docio/file_tags.h"
 #include "docio/open_audio_file.h"
 #include "dsp/processing_pump.h"
+#include "formats/open_messages.h"
 #include "platform/paths.h"
 #include "platform/safe_replace.h"
 #include "store/block_writer.h"
 
 namespace klangor {
 
-LResult PumpWholeStream(const std::string& title, LSoundStream& stream, LSoundSink& sink, LProgress& progress) {
-  // The caller holds the stream through an LRef; the pump's chain takes one more reference.
-  LResult result = ProcessingPump(title, LRef<LSoundStream>(&stream), sink, progress);
-  while (result == LResult::kDone && stream.Usable() && stream.Position() < stream.Length()) {
-    const int32_t before = stream.Position();
-    result = ProcessingPump(title, LRef<LSoundStream>(&stream), sink, progress);
-    if (stream.Position() <= before) break;
+LResult PumpWholeStream(const std::string& title, const LRef<LSoundStream>& stream, LSoundSink& sink,
+                        LProgress& progress) {
+  LResult result = ProcessingPump(title, stream, sink, progress);
+  while (result == LResult::kDone && stream->Usable() && stream->Position() < stream->Length()) {
+    const int32_t before = stream->Position();
+    result = ProcessingPump(title, stream, sink, progress);
+    if (stream->Position() <= before) break;
   }
   if (result != LResult::kDone) return result;
-  int64_t length = stream.Length();
-  if (sink.SampleRate() != stream.SampleRate() && stream.SampleRate() > 0) {
-    length = (length * sink.SampleRate() + stream.SampleRate() / 2) / stream.SampleRate();
+  int64_t length = stream->Length();
+  if (sink.SampleRate() != stream->SampleRate() && stream->SampleRate() > 0) {
+    length = (length * sink.SampleRate() + stream->SampleRate() / 2) / stream->SampleRate();
   }
   if (length < sink.FramesWritten()) sink.Seek(static_cast<int32_t>(length));
   return sink.Failed() ? LResult::kFailed : LResult::kDone;
 }
 
-LResult LoadStream(LSoundStream& stream, const std::string& fileName, LSegmentList& target,
+LResult LoadStream(LRef<LSoundStream> stream, const std::string& fileName, LSegmentList& target,
                    LProgress& progress) {
-  if (!stream.Usable()) return LResult::kFailed;
+  if (!stream || !stream->Usable()) return LResult::kFailed;
   const std::string title = "Lade Datei " + FileNameOf(fileName);
-  LResult result = WriteBlock(stream.SampleRate(), stream.Channels(), target, [&](LSoundSink& sink) {
+  LResult result = WriteBlock(stream->SampleRate(), stream->Channels(), target, [&](LSoundSink& sink) {
     return PumpWholeStream(title, stream, sink, progress);
   });
-  if (result == LResult::kDone && !stream.Usable()) result = LResult::kFailed;
+  if (result == LResult::kDone && !stream->Usable()) result = LResult::kFailed;
   if (result != LResult::kDone) target.Clear();
   return result;
 }
@@ -46,7 +47,7 @@ LResult LoadAudioFile(const std::string& path, bool& prompt, LOpenContext& conte
   const LResult opened = OpenAudioFile(stream, path, prompt, context);
   if (opened != LResult::kDone) return opened;
   LSegmentList sound;
-  const LResult result = LoadStream(*stream, path, sound, context.progress);
+  const LResult result = LoadStream(stream, path, sound, context.progress);
   stream.Reset();  // stops a decoder that still runs and deletes its temporary file
   if (result != LResult::kDone) return result;
   document.sound = std::move(sound);
@@ -55,18 +56,31 @@ LResult LoadAudioFile(const std::string& path, bool& prompt, LOpenContext& conte
   return LResult::kDone;
 }
 
-LResult SaveStream(LSoundStream& stream, const std::string& path, const LSinkFactory& makeSink,
-                   LProgress& progress) {
+LResult SaveStream(LRef<LSoundStream> stream, const std::string& path, const LSinkFactory& makeSink,
+                   LProgress& progress, LSaveFailure* failure) {
+  LSaveFailure why = LSaveFailure::kCannotCreate;
+  LResult result = LResult::kFailed;
   LSafeReplace replace(path);
-  if (!replace.Ready()) return LResult::kFailed;
-  LRef<LSoundSink> sink = makeSink(replace.TempPath());
-  if (!sink) return LResult::kFailed;
-  LResult result = PumpWholeStream("Speichere Datei...", stream, *sink, progress);
-  sink->Finish();
-  if (result == LResult::kDone && (sink->Failed() || !stream.Usable())) result = LResult::kFailed;
-  sink.Reset();
-  if (result == LResult::kDone && !replace.Commit()) result = LResult::kFailed;
+  if (replace.Ready()) {
+    if (LRef<LSoundSink> sink = makeSink(replace.TempPath())) {
+      result = PumpWholeStream("Speichere Datei...", stream, *sink, progress);
+      sink->Finish();
+      if (result == LResult::kDone && (sink->Failed() || !stream->Usable())) result = LResult::kFailed;
+      if (sink->LacksSpace()) why = LSaveFailure::kNoSpace;
+    }
+    if (result == LResult::kDone && !replace.Commit()) result = LResult::kFailed;
+  }
+  if (failure != nullptr) *failure = result == LResult::kFailed ? why : LSaveFailure::kNone;
   return result;
+}
+
+std::string SaveFailureMessage(LSaveFailure failure, const std::string& path) {
+  switch (failure) {
+    case LSaveFailure::kNone: return {};
+    case LSaveFailure::kNoSpace: return NoSpaceToSaveMessage(path);
+    case LSaveFailure::kCannotCreate: break;
+  }
+  return CannotCreateMessage(path);
 }
 
 }  // namespace klangor

@@ -24,22 +24,35 @@ LResult LoadAudioFile(const std::string& path, bool& prompt, LOpenContext& conte
 // Moves the whole stream into a new block; on success `target` becomes one segment over it
 // with the stream's rate and channels. Title: "Lade Datei <name>". A stream that turns
 // unusable while it is read (a decoder that failed midway) fails the load.
-LResult LoadStream(LSoundStream& stream, const std::string& fileName, LSegmentList& target,
+LResult LoadStream(LRef<LSoundStream> stream, const std::string& fileName, LSegmentList& target,
                    LProgress& progress);
 
 // The processing pump over the whole stream, also when its length is an estimate: while the
 // length has grown past the position the pump goes on, and when the real length turns out
 // shorter than what was written, the sink is moved back to it (Seek), so that the sink gets
 // exactly the stream's frames.
-LResult PumpWholeStream(const std::string& title, LSoundStream& stream, LSoundSink& sink, LProgress& progress);
+LResult PumpWholeStream(const std::string& title, const LRef<LSoundStream>& stream, LSoundSink& sink,
+                        LProgress& progress);
 
 // Makes the sink that writes a file at `path`.
 using LSinkFactory = std::function<LRef<LSoundSink>(const std::string& path)>;
 
+// Why a save failed.
+enum class LSaveFailure {
+  kNone,
+  kCannotCreate,  // the file could not be created or written
+  kNoSpace,       // refused before writing: the file would not fit into the free space
+};
+
 // Saves the stream as `path`: the sink writes a temporary file next to it, which replaces
 // `path` only when the whole stream was written and finished without error. A failed or
-// cancelled save leaves an existing file as it was. Title: "Speichere Datei...".
-LResult SaveStream(LSoundStream& stream, const std::string& path, const LSinkFactory& makeSink,
-                   LProgress& progress);
+// cancelled save leaves an existing file as it was; a file whose size is known in advance
+// and would not fit on its disk is refused before anything is written. Title: "Speichere
+// Datei...". `failure` (when given) tells why a failed save failed.
+LResult SaveStream(LRef<LSoundStream> stream, const std::string& path, const LSinkFactory& makeSink,
+                   LProgress& progress, LSaveFailure* failure = nullptr);
+
+// The message for a failed save of `path` (for kNone an empty text).
+std::string SaveFailureMessage(LSaveFailure failure, const std::string& path);
 
 }  // namespace klangor

@@ -27,6 +27,8 @@ inline constexpr char kRealOpenMessage[] =
 std::string SriLibraryMessage();
 // No temporary file could be made for a conversion.
 std::string TemporaryFileMessage(const std::string& fileName);
+// A save refused before writing because the file would not fit on its disk.
+std::string NoSpaceToSaveMessage(const std::string& fileName);
 
 // The message for a WAV file whose stream came back with `state` (empty for kOk).
 std::string WaveOpenMessage(LStreamState state, const std::string& fileName);

@@ -14,7 +14,7 @@
 #include "audio/error_stream.h"
 #include "dsp/rate_converter.h"
 #include "support/test_env.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {
@@ -116,10 +116,9 @@ TEST(RateConverterTest, LoudSignalsAreScaledInBlocksAndSumsNeverWrap) {
   EXPECT_EQ(out, expected);
 }
 
-// Slicing never matters. A seek lands exactly where reading would for 16-bit input; louder
-// input is scaled in blocks that start where reading starts, so there it agrees within the
-// rounding of the block shift.
-TEST(RateConverterTest, OutputDoesNotDependOnSlicingAndSeeksLandWhereReadingWould) {
+// A seek lands exactly where reading would for 16-bit input; louder input is scaled in blocks
+// that start where reading starts, so there it agrees within the rounding of the block shift.
+TEST(RateConverterTest, SeeksLandWhereReadingWould) {
   struct LCase {
     int32_t from, to;
     int channels;
@@ -132,8 +131,6 @@ TEST(RateConverterTest, OutputDoesNotDependOnSlicingAndSeeksLandWhereReadingWoul
       const int32_t length = stream->Length();
       const std::vector<int32_t> whole = test::ReadFrames(*stream, length);
       EXPECT_EQ(stream->Position(), length);
-      stream->Seek(0);
-      EXPECT_EQ(test::ReadInSlices(*stream, length, 5, 3000), whole);
       for (int32_t at : {1, 777, length / 2}) {
         stream->Seek(at);
         const std::vector<int32_t> rest = test::ReadFrames(*stream, length - at);

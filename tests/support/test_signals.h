@@ -1,7 +1,6 @@
 #pragma once
-// Helpers of the effect tests: test signals, streams over samples in memory, readers that
-// slice and seek, documents, measurements, and plain reference arithmetic written straight
-// from the effects' definitions and kept apart from the optimised code.
+// Test signals, streams over samples in memory, documents, progress recorders and
+// measurements, shared by the tests of the stream plumbing and the effects.
 
 #include <gtest/gtest.h>
 
@@ -12,7 +11,6 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -26,18 +24,6 @@
 namespace klangor::test {
 
 inline constexpr double kPi = 3.14159265358979323846;
-
-// --- Reference arithmetic ---
-
-// The Q24 product of a sample and a gain from 12-bit halves, the sum wrapped to 32 bits:
-// ((g mod 4096) (s >> 12) >> 12) + ((s mod 4096) (g >> 12) >> 12) + (s >> 12)(g >> 12).
-inline int32_t ReferenceQ24(int32_t s, int32_t g) {
-  const int64_t gLow = g & 4095;
-  const int64_t sLow = s & 4095;
-  const int64_t sum = ((gLow * (int64_t{s} >> 12)) >> 12) + ((sLow * (int64_t{g} >> 12)) >> 12) +
-                      (int64_t{s} >> 12) * (int64_t{g} >> 12);
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(sum)));
-}
 
 inline int32_t Saturate(int64_t v) {
   return static_cast<int32_t>(v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : v));
@@ -120,46 +106,12 @@ inline std::vector<int32_t> ReadFrames(LSoundStream& stream, int32_t frameCount)
 // Reads `frameCount` frames in pieces of random sizes (0 to maxPiece frames).
 inline std::vector<int32_t> ReadInSlices(LSoundStream& stream, int32_t frameCount, uint32_t seed,
                                          int32_t maxPiece = 5000) {
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<int32_t> size(0, maxPiece);
-  std::vector<int32_t> samples(static_cast<size_t>(frameCount) * stream.Channels());
-  int32_t done = 0;
-  while (done < frameCount) {
-    const int32_t n = std::min(size(random), frameCount - done);
-    stream.Read(samples.data() + static_cast<size_t>(done) * stream.Channels(), n);
-    done += n;
-  }
-  return samples;
+  return ReadInRandomPieces(stream, frameCount, maxPiece, seed);
 }
 
 // Frames [from, to) of interleaved samples.
 inline std::vector<int32_t> Frames(const std::vector<int32_t>& samples, int channels, int64_t from, int64_t to) {
   return std::vector<int32_t>(samples.begin() + from * channels, samples.begin() + to * channels);
-}
-
-// The output must not depend on how it is read: a fresh stream read at once and one read in
-// random slices agree, and after a seek to `at` a stream that was read before gives what a
-// fresh stream seeked there gives (then the beginning again after a seek to 0). Returns the
-// whole output.
-inline std::vector<int32_t> ExpectReadingOrderDoesNotMatter(const std::function<LRef<LSoundStream>()>& make,
-                                                            int32_t length, int32_t at, int32_t count, uint32_t seed,
-                                                            int32_t maxPiece = 5000) {
-  LRef<LSoundStream> whole = make();
-  EXPECT_EQ(whole->Position(), 0);
-  const std::vector<int32_t> expected = ReadFrames(*whole, length);
-  EXPECT_EQ(whole->Position(), length);
-  LRef<LSoundStream> sliced = make();
-  EXPECT_EQ(ReadInSlices(*sliced, length, seed, maxPiece), expected);
-  LRef<LSoundStream> fresh = make();
-  fresh->Seek(at);
-  EXPECT_EQ(fresh->Position(), at);
-  const std::vector<int32_t> fromFresh = ReadFrames(*fresh, count);
-  EXPECT_EQ(fresh->Position(), at + count);
-  sliced->Seek(at);
-  EXPECT_EQ(ReadInSlices(*sliced, count, seed + 1, std::max(1, maxPiece / 5)), fromFresh) << "after a seek";
-  sliced->Seek(0);
-  EXPECT_EQ(ReadFrames(*sliced, length), expected) << "after a seek to 0";
-  return expected;
 }
 
 // --- Documents ---

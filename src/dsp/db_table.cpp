@@ -1,4 +1,4 @@
-#include "effects/db_table.h"
+#include "dsp/db_table.h"
 
 #include <algorithm>
 #include <array>

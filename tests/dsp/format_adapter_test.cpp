@@ -18,7 +18,7 @@
 #include "formats/wav_file.h"
 #include "formats/wave_format.h"
 #include "support/test_env.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {
@@ -163,13 +163,13 @@ TEST(FormatAdapterTest, ALoadedFileIsSavedAtTheRateAndChannelsOfItsSink) {
   LRef<LSoundStream> file = OpenWaveFile(input);
   ASSERT_TRUE(file->Usable());
   LSegmentList sound;
-  ASSERT_EQ(LoadStream(*file, input, sound, progress), LResult::kDone);
+  ASSERT_EQ(LoadStream(file, input, sound, progress), LResult::kDone);
   EXPECT_EQ(sound.SampleRate(), 22050);
   EXPECT_EQ(sound.Length(), 11025);
 
   const std::string output = test::TempPath(".wav");
   LRef<LSoundStream> reader = OpenSegmentStream(sound);
-  ASSERT_EQ(SaveStream(*reader, output,
+  ASSERT_EQ(SaveStream(reader, output,
                        [](const std::string& path) { return CreateWaveFile(path, MakePcm16Format(44100, 2)); },
                        progress),
             LResult::kDone);
@@ -182,6 +182,41 @@ TEST(FormatAdapterTest, ALoadedFileIsSavedAtTheRateAndChannelsOfItsSink) {
   const std::vector<double> left = test::Channel(samples, 2, 0, 2000, 20000);
   EXPECT_NEAR(test::Amplitude(left, 44100, 3000), 0.4 * 524272, 0.01 * 524272);
   EXPECT_EQ(test::Channel(samples, 2, 1, 0, 22050), test::Channel(samples, 2, 0, 0, 22050));
+}
+
+// Loading and saving take their stream's ownership: a stream nobody else holds is read whole
+// and released once, when the pump's chain lets go of it.
+class LCountedStream final : public LSoundStream {
+ public:
+  explicit LCountedStream(int* released) : LSoundStream(8000, kFullScale16, 1), released_(released) {}
+  ~LCountedStream() override { ++*released_; }
+  void Read(int32_t* frames, int32_t frameCount) override {
+    for (int32_t i = 0; i < frameCount; ++i) frames[i] = (position_ + i) % 100 * 16;
+    position_ += frameCount;
+  }
+  int32_t Position() const override { return position_; }
+  int32_t Length() const override { return 3000; }
+  void Seek(int32_t frame) override { position_ = frame; }
+
+ private:
+  int* released_;
+  int32_t position_ = 0;
+};
+
+TEST(LoadSaveTest, StreamsHandedOverAreReleasedOnceTheirWorkIsDone) {
+  LSilentProgress progress;
+  int released = 0;
+  LSegmentList sound;
+  ASSERT_EQ(LoadStream(MakeRef<LCountedStream>(&released), "counted.wav", sound, progress), LResult::kDone);
+  EXPECT_EQ(released, 1);
+  EXPECT_EQ(sound.Length(), 3000);
+  const std::string output = test::TempPath(".wav");
+  ASSERT_EQ(SaveStream(MakeRef<LCountedStream>(&released), output,
+                       [](const std::string& path) { return CreateWaveFile(path, MakePcm16Format(8000, 1)); },
+                       progress),
+            LResult::kDone);
+  EXPECT_EQ(released, 2);
+  EXPECT_EQ(test::ReadAll(*OpenWaveFile(output)), test::ReadAll(*OpenSegmentStream(sound)));
 }
 
 }  // namespace
