@@ -201,6 +201,38 @@ filters="$build/tests/effects/effects_test"
 [ -x "$filters" ] && "$filters" --gtest_filter='RateConverterTest.FilterResponse*' 2>/dev/null | grep '^\[ FILTER' || true
 rm -rf "$data/sox-rate.wav" "$data/ffmpeg-rate.wav" "$data/sox-tempo.wav" "$data/rate-out"
 
+echo
+echo "== Opening a 60-minute stereo file into the block store, against its decoder alone =="
+# FLAC and OGG go through flac and oggdec (read while they write); M4A through the aacdec
+# shim (ffmpeg into a temporary WAV file); the same AAC data named .mp4 is read by FFmpeg
+# inside Klangor.
+load="$build/bench/klangor_load"
+export PATH="$build/apps/klangor-batch:$PATH"  # the shipped decoder shims
+in60=$data/in60.wav
+flac60="$data/open60.flac" ogg60="$data/open60.ogg" m4a60="$data/open60.m4a" mp460="$data/open60.mp4"
+[ -f "$flac60" ] || flac -s -f -o "$flac60" "$in60"
+[ -f "$ogg60" ] || oggenc -Q -q 4 -o "$ogg60" "$in60"
+[ -f "$m4a60" ] || ffmpeg -v error -y -i "$in60" -c:a aac -b:a 128k "$m4a60"
+[ -f "$mp460" ] || cp "$m4a60" "$mp460"
+flac_time="" ogg_time="" ffmpeg_time="" load_flac="" load_ogg="" load_m4a="" load_mp4=""
+for _ in 1 2 3; do
+  flac_time=$(lesser "$flac_time" "$(best_of 1 "$data/peer.wav" flac -s -d -f -o "$data/peer.wav" "$flac60")")
+  load_flac=$(lesser "$load_flac" "$(best_of 1 "" "$load" "$flac60")")
+  ogg_time=$(lesser "$ogg_time" "$(best_of 1 "$data/peer.wav" oggdec -Q -o "$data/peer.wav" "$ogg60")")
+  load_ogg=$(lesser "$load_ogg" "$(best_of 1 "" "$load" "$ogg60")")
+  ffmpeg_time=$(lesser "$ffmpeg_time" "$(best_of 1 "$data/peer.wav" ffmpeg -v error -y -i "$m4a60" "$data/peer.wav")")
+  load_m4a=$(lesser "$load_m4a" "$(best_of 1 "" "$load" "$m4a60")")
+  load_mp4=$(lesser "$load_mp4" "$(best_of 1 "" "$load" "$mp460")")
+done
+echo "flac -d -o out.wav in.flac:               ${flac_time} s"
+echo "klangor_load in.flac (block store):       ${load_flac} s   ratio that / flac -d: $(ratio "$load_flac" "$flac_time") (goal <= 1.25)"
+echo "oggdec -o out.wav in.ogg:                 ${ogg_time} s"
+echo "klangor_load in.ogg (block store):        ${load_ogg} s   ratio that / oggdec: $(ratio "$load_ogg" "$ogg_time") (goal <= 1.25)"
+echo "ffmpeg -i in.m4a out.wav:                 ${ffmpeg_time} s"
+echo "klangor_load in.m4a (aacdec shim):        ${load_m4a} s   ratio ffmpeg / that: $(ratio "$ffmpeg_time" "$load_m4a")"
+echo "klangor_load in.mp4 (FFmpeg in Klangor):  ${load_mp4} s   ratio ffmpeg / that: $(ratio "$ffmpeg_time" "$load_mp4") (goal >= 1)"
+rm -f "$data/peer.wav"
+
 # The editor: its own benchmarks (offscreen), then the whole start of the program to a shown
 # main window under Xvfb, 15 starts (the program reports the time itself).
 if [ "${BENCH_ONLY:-}" != "peers" ] && [ -x "$build/bench/klangor_editor_bench" ]; then

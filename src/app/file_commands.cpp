@@ -180,33 +180,57 @@ std::string LNewFileDialog::Validate() {
   return {};
 }
 
-bool OpenAudioDocument(LCommandContext& context, const std::string& path, bool* prompt) {
-  auto tell = [&](const std::string& message) {
-    if (!message.empty() && prompt != nullptr && *prompt) {
-      *prompt = false;
-      context.ui.Message(message, kCaption, LButtons::kOk, LIcon::kError);
-    }
-  };
-  if (!FileExists(path) || IsFolder(path)) {
-    tell(AccessFileMessage(path));
-    return false;
+namespace {
+
+// Opening's questions and messages through the user-interface service.
+class LFrameOpenInteraction final : public LOpenInteraction {
+ public:
+  LFrameOpenInteraction(LUserInterface& ui, LSettingsStore& settings) : ui_(ui), settings_(settings) {}
+  void ShowOpenError(const std::string& text) override { ui_.Message(text, kCaption, LButtons::kOk, LIcon::kError); }
+  void ShowDecoderMessage(const std::string& text) override {
+    ui_.Message(text, "Fehler", LButtons::kOk, LIcon::kWarning);
   }
-  std::string message;
-  LRef<LSoundStream> stream = OpenByExtension(path, StoredFormatSettings(context.settings), &message);
-  if (!stream->Usable()) {
-    tell(message);
+  bool RunRawDialog(LRawDlg& dialog) override {
+    LRawDialogModel model(dialog, settings_);
+    return ui_.RunDialog(model);
+  }
+
+ private:
+  // The raw format dialog as a dialog model: OK validates and stores the record.
+  class LRawDialogModel final : public LDialogModel {
+   public:
+    LRawDialogModel(LRawDlg& dialog, LSettingsStore& settings) : dialog_(dialog), settings_(settings) {}
+    std::string Title() const override { return "Raw Audio Format"; }
+    std::string Validate() override { return dialog_.Ok(settings_); }
+
+   private:
+    LRawDlg& dialog_;
+    LSettingsStore& settings_;
+  };
+
+  LUserInterface& ui_;
+  LSettingsStore& settings_;
+};
+
+}  // namespace
+
+bool OpenAudioDocument(LCommandContext& context, const std::string& path, bool* prompt) {
+  bool noPrompt = false;
+  bool& asking = prompt != nullptr ? *prompt : noPrompt;
+  if (IsFolder(path)) {
+    if (asking) {
+      asking = false;
+      context.ui.Message(AccessFileMessage(path), kCaption, LButtons::kOk, LIcon::kError);
+    }
     return false;
   }
   auto document = MakeRef<LSoundDocument>();
-  document->fileName = path;
+  LFrameOpenInteraction interaction(context.ui, context.settings);
   const LResult result = context.ui.RunWithProgress("Lade Datei " + FileNameOf(path), [&](LProgress& progress) {
-    return LoadStream(stream, path, document->sound, progress);
+    LOpenContext open(context.settings, interaction, progress);
+    return LoadAudioFile(path, asking, open, *document);
   });
-  stream.Reset();
-  if (result != LResult::kDone) {
-    if (result == LResult::kFailed) tell(PlainOpenMessage(path));
-    return false;
-  }
+  if (result != LResult::kDone) return false;
   document->LengthChanged();
   ShowAll(*document);
   context.frame.OpenDocument(document);

@@ -1,6 +1,8 @@
 #include "batch/batch_processor.h"
 
+#include "docio/file_tags.h"
 #include "docio/load_save.h"
+#include "docio/open_audio_file.h"
 #include "docio/raw_settings.h"
 #include "formats/format_table.h"
 #include "formats/open_messages.h"
@@ -34,13 +36,13 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
   const std::string output = BatchOutputName(file, job.output);
   if (output.empty()) return LResult::kFailed;
 
-  const LFormatSettings formats = StoredFormatSettings(settings);
-  std::string message;
-  LRef<LSoundStream> stream = OpenByExtension(file, formats, &message);
-  if (!stream->Usable()) {
-    report(message);
-    return LResult::kFailed;
-  }
+  LSettingsStore store = settings;  // opening an ".amr" file stores the raw record
+  LReportingOpenInteraction interaction(report);
+  LOpenContext context(store, interaction, progress);
+  bool prompt = true;
+  LRef<LSoundStream> stream;
+  if (LResult opened = OpenAudioFile(stream, file, prompt, context); opened != LResult::kDone) return opened;
+  const LFormatSettings formats = StoredFormatSettings(store);
   // Without commands the file is only converted: it goes straight from the decoder into the
   // new file, sparing the copy into the block store and back (the output replaces its file
   // only when complete, so this is safe even when it is the source itself).
@@ -48,6 +50,7 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
 
   auto document = MakeRef<LSoundDocument>();
   document->fileName = file;
+  document->tags = ReadFileTags(file);
   LResult result = LoadStream(std::move(stream), file, document->sound, progress);
   if (result != LResult::kDone) {
     if (result == LResult::kFailed) report(PlainOpenMessage(file));

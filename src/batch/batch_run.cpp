@@ -4,7 +4,7 @@
 
 #include "batch/batch_processor.h"
 #include "batch/batch_script.h"
-#include "docio/raw_settings.h"
+#include "docio/open_audio_file.h"
 #include "formats/format_table.h"
 #include "platform/paths.h"
 
@@ -12,9 +12,10 @@ namespace klangor {
 namespace {
 
 // Prints the file's line; true when it is usable.
-bool Probe(const std::string& input, const LFormatSettings& formats, std::ostream& out) {
-  std::string message;
-  LRef<LSoundStream> stream = OpenByExtension(input, formats, &message);
+bool Probe(const std::string& input, LOpenContext& context, std::ostream& out) {
+  bool prompt = false;  // one line per file; only a decoder that fails says why
+  LRef<LSoundStream> stream;
+  OpenAudioFile(stream, input, prompt, context);
   out << input << ": " << stream->SampleRate() << " Hz, " << stream->Channels() << " channels, "
       << stream->Length() << " frames, state " << static_cast<int>(stream->State()) << "\n";
   return stream->Usable();
@@ -97,8 +98,10 @@ int RunBatch(const LBatchOptions& options, const LSettingsStore& settings, LProg
   }
   if (options.probe) {
     bool allUsable = true;
-    const LFormatSettings formats = StoredFormatSettings(settings);
-    for (const std::string& file : options.files) allUsable = Probe(file, formats, out) && allUsable;
+    LSettingsStore store = settings;
+    LReportingOpenInteraction interaction([&err](const std::string& message) { err << message << "\n"; });
+    LOpenContext context(store, interaction, progress);
+    for (const std::string& file : options.files) allUsable = Probe(file, context, out) && allUsable;
     return allUsable ? 0 : 2;
   }
   LBatchJob job;

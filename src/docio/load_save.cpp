@@ -1,5 +1,8 @@
 #include "docio/load_save.h"
 
+#include "audio/pump.h"
+#include "docio/file_tags.h"
+#include "docio/open_audio_file.h"
 #include "dsp/processing_pump.h"
 #include "formats/open_messages.h"
 #include "platform/paths.h"
@@ -8,14 +11,49 @@
 
 namespace klangor {
 
+LResult PumpWholeStream(const std::string& title, const LRef<LSoundStream>& stream, LSoundSink& sink,
+                        LProgress& progress) {
+  LResult result = ProcessingPump(title, stream, sink, progress);
+  while (result == LResult::kDone && stream->Usable() && stream->Position() < stream->Length()) {
+    const int32_t before = stream->Position();
+    result = ProcessingPump(title, stream, sink, progress);
+    if (stream->Position() <= before) break;
+  }
+  if (result != LResult::kDone) return result;
+  int64_t length = stream->Length();
+  if (sink.SampleRate() != stream->SampleRate() && stream->SampleRate() > 0) {
+    length = (length * sink.SampleRate() + stream->SampleRate() / 2) / stream->SampleRate();
+  }
+  if (length < sink.FramesWritten()) sink.Seek(static_cast<int32_t>(length));
+  return sink.Failed() ? LResult::kFailed : LResult::kDone;
+}
+
 LResult LoadStream(LRef<LSoundStream> stream, const std::string& fileName, LSegmentList& target,
                    LProgress& progress) {
   if (!stream || !stream->Usable()) return LResult::kFailed;
-  const int32_t rate = stream->SampleRate();
-  const int channels = stream->Channels();
-  return WriteBlock(rate, channels, target, [&](LSoundSink& sink) {
-    return ProcessingPump("Lade Datei " + FileNameOf(fileName), std::move(stream), sink, progress);
+  const std::string title = "Lade Datei " + FileNameOf(fileName);
+  LResult result = WriteBlock(stream->SampleRate(), stream->Channels(), target, [&](LSoundSink& sink) {
+    return PumpWholeStream(title, stream, sink, progress);
   });
+  if (result == LResult::kDone && !stream->Usable()) result = LResult::kFailed;
+  if (result != LResult::kDone) target.Clear();
+  return result;
+}
+
+LResult LoadAudioFile(const std::string& path, bool& prompt, LOpenContext& context, LSoundDocument& document) {
+  context.progress.SetTitle("Lade Datei " + FileNameOf(path));
+  context.progress.SetStatusLine(kPleaseWait);
+  LRef<LSoundStream> stream;
+  const LResult opened = OpenAudioFile(stream, path, prompt, context);
+  if (opened != LResult::kDone) return opened;
+  LSegmentList sound;
+  const LResult result = LoadStream(stream, path, sound, context.progress);
+  stream.Reset();  // stops a decoder that still runs and deletes its temporary file
+  if (result != LResult::kDone) return result;
+  document.sound = std::move(sound);
+  document.tags = ReadFileTags(path);
+  document.fileName = path;
+  return LResult::kDone;
 }
 
 LResult SaveStream(LRef<LSoundStream> stream, const std::string& path, const LSinkFactory& makeSink,
@@ -25,9 +63,9 @@ LResult SaveStream(LRef<LSoundStream> stream, const std::string& path, const LSi
   LSafeReplace replace(path);
   if (replace.Ready()) {
     if (LRef<LSoundSink> sink = makeSink(replace.TempPath())) {
-      result = ProcessingPump("Speichere Datei...", std::move(stream), *sink, progress);
+      result = PumpWholeStream("Speichere Datei...", stream, *sink, progress);
       sink->Finish();
-      if (result == LResult::kDone && sink->Failed()) result = LResult::kFailed;
+      if (result == LResult::kDone && (sink->Failed() || !stream->Usable())) result = LResult::kFailed;
       if (sink->LacksSpace()) why = LSaveFailure::kNoSpace;
     }
     if (result == LResult::kDone && !replace.Commit()) result = LResult::kFailed;

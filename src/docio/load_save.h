@@ -1,5 +1,5 @@
 #pragma once
-// Loading a stream into a segment list, and saving a stream as a file, both through the
+// Loading a file or a stream into a document, and saving a stream as a file, all through the
 // processing pump under a progress object.
 
 #include <functional>
@@ -9,14 +9,30 @@
 #include "audio/result.h"
 #include "audio/sound_sink.h"
 #include "audio/sound_stream.h"
+#include "docio/open_context.h"
 #include "store/segment_list.h"
+#include "store/sound_document.h"
 
 namespace klangor {
 
+// The step behind Open: "Lade Datei <name>" / "Bitte warten...", OpenAudioFile with the
+// prompt flag, the file's tags (docio/file_tags.h), and the whole stream pumped into a new
+// block. On success the document holds the sound (one segment with the stream's rate and
+// channels), the tags and the file name.
+LResult LoadAudioFile(const std::string& path, bool& prompt, LOpenContext& context, LSoundDocument& document);
+
 // Moves the whole stream into a new block; on success `target` becomes one segment over it
-// with the stream's rate and channels. Title: "Lade Datei <name>".
+// with the stream's rate and channels. Title: "Lade Datei <name>". A stream that turns
+// unusable while it is read (a decoder that failed midway) fails the load.
 LResult LoadStream(LRef<LSoundStream> stream, const std::string& fileName, LSegmentList& target,
                    LProgress& progress);
+
+// The processing pump over the whole stream, also when its length is an estimate: while the
+// length has grown past the position the pump goes on, and when the real length turns out
+// shorter than what was written, the sink is moved back to it (Seek), so that the sink gets
+// exactly the stream's frames.
+LResult PumpWholeStream(const std::string& title, const LRef<LSoundStream>& stream, LSoundSink& sink,
+                        LProgress& progress);
 
 // Makes the sink that writes a file at `path`.
 using LSinkFactory = std::function<LRef<LSoundSink>(const std::string& path)>;

@@ -1,10 +1,6 @@
 #include "effects/auto_volume.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -17,7 +13,7 @@
 #include "effects/one_pole.h"
 #include "effects/volume_gain_stream.h"
 #include "platform/file.h"
-#include "platform/paths.h"
+#include "platform/temporary_file.h"
 #include "store/range_process.h"
 #include "store/segment_stream.h"
 
@@ -26,41 +22,6 @@ namespace {
 
 constexpr double kHighPassHz = 450.0;
 constexpr double kLowPassHz = 2200.0;
-
-// A file of our own in the private temporary folder, removed when the object goes.
-class LTemporaryFile {
- public:
-  explicit LTemporaryFile(const std::string& role) {
-    static std::atomic<unsigned> counter{0};
-    const std::string folder = TemporaryFolder();
-    if (folder.empty()) return;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string path = JoinPath(folder, "avc-" + std::to_string(::getpid()) + "-" +
-                                              std::to_string(counter.fetch_add(1)) + "-" + role);
-      file_ = LFile::Open(path, LFileMode::kCreateExclusive, 0600);
-      if (file_.IsOpen()) {
-        path_ = std::move(path);
-        return;
-      }
-      if (file_.OpenError() != EEXIST) return;
-    }
-  }
-  ~LTemporaryFile() {
-    file_.Close();
-    if (!path_.empty()) RemoveFile(path_);
-  }
-  LTemporaryFile(const LTemporaryFile&) = delete;
-  LTemporaryFile& operator=(const LTemporaryFile&) = delete;
-
-  bool IsOpen() const { return file_.IsOpen(); }
-  bool Append(const void* data, int64_t bytes) { return file_.Write(data, bytes); }
-  // A second handle for reading, independent of the writing one.
-  LFile OpenForReading() const { return LFile::Open(path_, LFileMode::kRead); }
-
- private:
-  std::string path_;
-  LFile file_;
-};
 
 // The speech-weighted copy of one channel of a piece of interleaved frames.
 class LSpeechWeighting {

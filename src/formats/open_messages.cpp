@@ -31,6 +31,27 @@ std::string CannotCreateMessage(const std::string& fileName) {
   return "Kann Datei nicht erstellen\"" + fileName + "\"zum Speichern.";
 }
 
+std::string DrmMessage(const std::string& fileName) {
+  return "Cannot open file \"" + fileName +
+         "\". It is possible that the file does not exist, it is corrupt or the file is protected with Digital Rights "
+         "Management (DRM) which limits the recording to limited players.";
+}
+
+std::string SonyCodecMessage(const std::string& fileName) {
+  return "Cannot open the file \"" + fileName +
+         "\" because the codec is not installed. Please download the Sony codec following the links from "
+         "https://ffmpeg.org/general.html#Audio-Codecs";
+}
+
+std::string SriLibraryMessage() {
+  return "Unable to load the VoiceIt file SrPump.dll.\r\n\r\nPlease download and install the VoiceIt addon from "
+         "https://ffmpeg.org/general.html#Audio-Codecs";
+}
+
+std::string TemporaryFileMessage(const std::string& fileName) {
+  return "Cannot open the file \"" + fileName + "\": no temporary file could be created for its conversion.";
+}
+
 std::string NoSpaceToSaveMessage(const std::string& fileName) {
   return "Kann die Datei nicht speichern, \"" + fileName +
          "\" da nicht genügend freier Speicherplatz vorhanden ist. Bitte versuchen Sie die Datei an einem "

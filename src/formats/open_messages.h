@@ -14,6 +14,19 @@ std::string PlainOpenMessage(const std::string& fileName);
 // A file whose format Klangor cannot read.
 std::string UnsupportedFormatMessage(const std::string& fileName);
 std::string CannotCreateMessage(const std::string& fileName);
+// A ".wma" file that FFmpeg cannot read.
+std::string DrmMessage(const std::string& fileName);
+// A ".msv" or ".dvf" file (Sony's dictation codec, which FFmpeg does not have).
+std::string SonyCodecMessage(const std::string& fileName);
+// The own messages of the rows that FFmpeg reads in place of the Windows libraries.
+inline constexpr char kDssOpenMessage[] =
+    "Unable to open DSS file.\r\nThis means the file might not be a true DSS file or the file is corrupt.";
+inline constexpr char kRealOpenMessage[] =
+    "Unable to open file with FFmpeg.\r\n\r\nThis might mean you do not have the codec installed.\r\n\r\n"
+    "To resolve this, attempt to load the file using ffplay manually.";
+std::string SriLibraryMessage();
+// No temporary file could be made for a conversion.
+std::string TemporaryFileMessage(const std::string& fileName);
 // A save refused before writing because the file would not fit on its disk.
 std::string NoSpaceToSaveMessage(const std::string& fileName);
 

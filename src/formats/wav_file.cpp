@@ -11,6 +11,7 @@
 #include "audio/error_stream.h"
 #include "audio/sample_format.h"
 #include "formats/pcm_file.h"
+#include "formats/wav_codec_stream.h"
 #include "platform/byte_order.h"
 #include "platform/sequential_writer.h"
 #include "platform/file.h"
@@ -251,7 +252,13 @@ LRef<LSoundStream> OpenWaveFile(const std::string& path) {
   if (state != LStreamState::kOk) return MakeErrorStream(state);
 
   const LWaveFormat& format = layout.format;
-  if (!IsPcmFormat(format)) return MakeErrorStream(LStreamState::kCodecMissing);
+  const int64_t availableBytes = std::max<int64_t>(file.Size() - layout.dataStart, 0);
+  if (!IsPcmFormat(format)) {
+    // Compressed data: decoded up to the size field or the end of the file, whichever is first.
+    const int64_t codedBytes = layout.dataBytes < 0 ? availableBytes
+                                                            : std::min<int64_t>(layout.dataBytes, availableBytes);
+    return OpenWaveCodecStream(std::move(file), format, layout.dataStart, codedBytes);
+  }
   if (format.bitsPerSample == 0) return MakeErrorStream(LStreamState::kCorrupt);  // frame size 0
 
   const LSampleWidth width = SampleWidthForBits(format.bitsPerSample);
@@ -259,13 +266,32 @@ LRef<LSoundStream> OpenWaveFile(const std::string& path) {
   // A size field beyond the file (a damaged or cut-off file) counts only the frames the file
   // holds, a last partial frame included: loading such a file must not write gigabytes of
   // silence into the block store.
-  const int64_t availableBytes = std::max<int64_t>(file.Size() - layout.dataStart, 0);
   int64_t dataBytes = layout.dataBytes < 0 ? availableBytes : layout.dataBytes;
   int64_t frames = dataBytes / frameBytes;
   if (dataBytes > availableBytes) frames = (availableBytes + frameBytes - 1) / frameBytes;
   const auto lengthFrames = SaturateToInt32(frames);
   return MakeRef<LPcmFileStream>(std::move(file), CodecOf(width), static_cast<int32_t>(format.samplesPerSec),
                                  static_cast<int>(format.channels), layout.dataStart, lengthFrames);
+}
+
+std::optional<LGrowingWave> OpenGrowingWaveFile(const std::string& path) {
+  if (!IsRegularFile(path)) return std::nullopt;
+  LFile file = LFile::Open(path, LFileMode::kRead);
+  LWaveLayout layout;
+  if (!file.IsOpen() || WalkChunks(file, &layout) != LStreamState::kOk) return std::nullopt;
+  const LWaveFormat& format = layout.format;
+  if (!IsPcmFormat(format) || format.bitsPerSample == 0 || layout.dataBytes <= 0) {
+    return std::nullopt;
+  }
+  const LSampleWidth width = SampleWidthForBits(format.bitsPerSample);
+  LGrowingWave wave;
+  wave.dataStart = layout.dataStart;
+  wave.frameBytes = int64_t{format.channels} * BytesPerSample(width);
+  wave.lengthFrames = SaturateToInt32(int64_t{layout.dataBytes} / wave.frameBytes);
+  // The stream reads whatever the file holds by now; the length is the header's.
+  wave.stream = MakeRef<LPcmFileStream>(std::move(file), CodecOf(width), static_cast<int32_t>(format.samplesPerSec),
+                                        static_cast<int>(format.channels), layout.dataStart, kLengthToEndOfFile);
+  return wave;
 }
 
 LRef<LSoundSink> CreateWaveFile(const std::string& path, const LWaveFormat& format) {

@@ -4,8 +4,8 @@
 //
 // Reading: uncompressed PCM (format tag 1, or the extensible format with a PCM sub-format)
 // of 1 to 32 bits per sample in containers of 1 to 4 bytes, up to 255 channels and 196000
-// Hz. The stream's full scale is 524272. Other format tags give state kCodecMissing until a
-// decoder is wired in.
+// Hz. The stream's full scale is 524272. Other format tags are decoded through FFmpeg
+// (formats/wav_codec_stream.h); a tag that no decoder handles gives state kCodecMissing.
 //
 // Reading also takes RF64 and BW64 files, and a data chunk whose size field is all ones
 // gets its size from a "ds64" chunk before it (without one it runs to the end of the file).
@@ -19,6 +19,7 @@
 // going) writes the real ones.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "audio/ref_counted.h"
@@ -35,8 +36,21 @@ inline constexpr int64_t kRoomyWaveHeaderBytes = 82;
 
 // Opens `path`; never null. State kOk, kCorrupt (not a WAVE file, or a broken or
 // unsupported header), kCannotOpen (missing, unreadable, or not a regular file) or
-// kCodecMissing (a compressed format).
+// kCodecMissing (a compressed format that no decoder handles).
 LRef<LSoundStream> OpenWaveFile(const std::string& path);
+
+// A PCM file that another program is still writing, when its header already states the
+// final data size (as flac and oggdec write it): `lengthFrames` is the size field's, the
+// stream reads the frames the file holds at the time of each read (its own length follows the
+// file), so the reader waits until the file holds dataStart + frames x frameBytes bytes.
+// Nothing when the header is incomplete, not PCM, or its size is not known yet (0 or all ones).
+struct LGrowingWave {
+  LRef<LSoundStream> stream;
+  int32_t lengthFrames = 0;
+  int64_t dataStart = 0;
+  int64_t frameBytes = 0;
+};
+std::optional<LGrowingWave> OpenGrowingWaveFile(const std::string& path);
 
 // A sink that writes `format` to `path` (created, or replaced from its start). PCM formats
 // write samples of the container width that the format's bits per sample select; any other

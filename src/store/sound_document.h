@@ -11,6 +11,7 @@
 
 #include "audio/ref_counted.h"
 #include "store/segment_list.h"
+#include "store/tag_list.h"
 #include "store/undo.h"
 
 namespace klangor {
@@ -29,6 +30,7 @@ class LSoundDocument : public LRefCounted {
   LUndoRing undo;  // eight snapshots for undo and redo, see store/undo.h
   std::string fileName;  // the file loaded from or last saved to; empty for a new sound
   std::string name;      // what windows call a sound without a file name ("Unbenannt 1")
+  LTagList tags;         // read from the file when it was opened, written out when saved
   bool verticalZoom = false;
   int32_t displayMode = 0;  // 0 all channels combined; 1 and 2 stereo channels apart
   int32_t firstMark = 0;

@@ -1,0 +1,68 @@
+#pragma once
+// Opening files in tests: a private settings store, temporary folder and a recording
+// interaction, the loaded samples, and ffmpeg's decoding of the same file for reference.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "audio/progress.h"
+#include "docio/load_save.h"
+#include "docio/open_audio_file.h"
+#include "settings/settings_store.h"
+#include "store/sound_document.h"
+
+namespace klangor::test {
+
+class LRecordingInteraction final : public LOpenInteraction {
+ public:
+  void ShowOpenError(const std::string& text) override { openErrors.push_back(text); }
+  void ShowDecoderMessage(const std::string& text) override { decoderMessages.push_back(text); }
+  bool RunRawDialog(LRawDlg& /*dialog*/) override {
+    ++rawDialogs;
+    return acceptRawDialog;
+  }
+  std::vector<std::string> openErrors;
+  std::vector<std::string> decoderMessages;
+  int rawDialogs = 0;
+  bool acceptRawDialog = true;
+};
+
+// A folder of its own for each test, with settings and temporary files inside it.
+class OpenTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A path in the test's folder.
+  std::string Path(const std::string& name) const { return folder_ + "/" + name; }
+  // Loads `path` through LoadAudioFile with a set prompt flag; the samples, interleaved.
+  LResult Load(const std::string& path, LSoundDocument& document, LProgress* progress = nullptr);
+  std::vector<int32_t> LoadSamples(const std::string& path, int32_t* rate = nullptr, int* channels = nullptr);
+  // Names a component's program in the settings.
+  void SetComponent(const std::string& name, const std::string& program);
+  // A shell script in the test's folder.
+  std::string WriteScript(const std::string& name, const std::string& body);
+  // True when the temporary folder holds nothing (no temporary WAV file, no lock).
+  bool TemporaryFolderEmpty() const;
+
+  std::string folder_;
+  std::string temporary_;
+  LSettingsStore settings_{"", ""};
+  LRecordingInteraction ui_;
+  LSilentProgress silent_;
+  int64_t decoderTimeoutMs_ = 0;
+};
+
+// The first audio stream of `path` as ffmpeg decodes it to 16-bit samples.
+std::vector<int16_t> FfmpegSamples(const std::string& path);
+
+// Checks the decoded samples (internal scale) against ffmpeg's 16-bit decoding: exactly
+// 16 x the sample, or (lossy) the same length within `frameTolerance` frames and an RMS
+// difference below one 16-bit step.
+void ExpectLikeFfmpeg(const std::vector<int32_t>& ours, const std::vector<int16_t>& ffmpeg, int channels,
+                      bool lossless, int frameTolerance, const std::string& what);
+
+}  // namespace klangor::test
