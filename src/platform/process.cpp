@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <thread>
 
 extern char** environ;
 
@@ -84,6 +85,28 @@ LProcessResult RunProgram(const std::vector<std::string>& argv, const LProcessOp
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   else if (WIFSIGNALED(status)) result.exitCode = 128 + WTERMSIG(status);
   return result;
+}
+
+bool StartProgram(const std::vector<std::string>& argv) {
+  if (argv.empty()) return false;
+  std::string program = FindProgram(argv[0]);
+  if (program.empty()) return false;
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  pid_t pid = -1;
+  int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return false;
+  std::thread([pid] {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return true;
 }
 
 }  // namespace klangor
