@@ -122,6 +122,8 @@ void LQueuedWaveOut::Run() {
   while (!closing_) {
     if (resetRequested_) {
       lock.unlock();
+      playedBeforeDrop_ += backend_->PlayedFrames();
+      framesPlayed_.store(playedBeforeDrop_, std::memory_order_relaxed);
       backend_->Drop();
       lock.lock();
       DropAll();
@@ -144,6 +146,7 @@ void LQueuedWaveOut::Run() {
       const int64_t played = backend_->PlayedFrames();
       lock.lock();
       if (resetRequested_ || closing_) continue;
+      framesPlayed_.store(playedBeforeDrop_ + played, std::memory_order_relaxed);
       MarkPlayed(played);
     }
     if (writeIndex_ >= queue_.size()) {

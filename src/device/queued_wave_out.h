@@ -32,6 +32,7 @@ class LQueuedWaveOut final : public LWaveOut {
   void SetVolume(uint16_t volume) override { volume_.store(volume, std::memory_order_relaxed); }
   uint16_t Volume() const override { return volume_.load(std::memory_order_relaxed); }
   int64_t Underruns() const override { return backend_->Underruns(); }
+  int64_t FramesPlayed() const override { return framesPlayed_.load(std::memory_order_relaxed); }
   bool Failed() const override { return failed_.load(std::memory_order_acquire); }
   std::string Name() const override { return backend_->Name(); }
 
@@ -54,6 +55,8 @@ class LQueuedWaveOut final : public LWaveOut {
   LEvent& done_;
   std::atomic<uint16_t> volume_{kFullVolume};
   std::atomic<bool> failed_{false};
+  std::atomic<int64_t> framesPlayed_{0};
+  int64_t playedBeforeDrop_ = 0;  // frames played before the last drop (device thread)
 
   std::mutex mutex_;
   std::condition_variable changed_;

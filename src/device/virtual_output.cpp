@@ -53,7 +53,11 @@ class LVirtualBackend final : public LOutputBackend {
     if (options_.failAfterFrames >= 0) {
       frames = static_cast<int32_t>(std::min<int64_t>(frames, options_.failAfterFrames - total_));
     }
-    capture_.Write(samples, frames);
+    int32_t captured = frames;
+    if (options_.captureLimitFrames >= 0) {
+      captured = static_cast<int32_t>(std::clamp<int64_t>(options_.captureLimitFrames - total_, 0, frames));
+    }
+    capture_.Write(samples, captured);
     total_ += frames;
     std::lock_guard lock(mutex_);
     if (!running_ && options_.pacing == LPacing::kRealTime) {

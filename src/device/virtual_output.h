@@ -19,6 +19,7 @@ struct LVirtualOutputOptions {
   LPacing pacing = LPacing::kRealTime;
   std::string capturePath;        // empty: nothing is captured
   int64_t failAfterFrames = -1;   // >= 0: the device fails after playing this many frames
+  int64_t captureLimitFrames = -1;  // >= 0: the capture file ends after this many frames
 };
 
 inline constexpr char kVirtualDeviceName[] = "Virtuelles Ausgabegerät";

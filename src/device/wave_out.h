@@ -56,6 +56,8 @@ class LWaveOut {
   // Times the device ran dry before the audio that followed had come (gaps in the output;
   // running dry after the last buffer is no underrun).
   virtual int64_t Underruns() const = 0;
+  // Frames played since the device was opened (resets do not start it again).
+  virtual int64_t FramesPlayed() const = 0;
   // True once the device stopped working (unplugged, killed server); queued buffers are then
   // marked done, and so is every later one.
   virtual bool Failed() const = 0;

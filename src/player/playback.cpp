@@ -85,7 +85,7 @@ bool LPlayback::PlayDocument(LSoundDocument& document, bool keepCursor) {
   if (document.cursor != 0) source->Seek(document.cursor);
   const double speed = streams_.timeStretch ? SpeedFactor(speed_) : 1.0;
   if (speed != 1.0) source = streams_.timeStretch(std::move(source), speed);
-  player_.SetDevice(settings_.Read(kSoundOutDevice));
+  player_.SetDevice(OutputDevice());
   if (repeat_) {
     // The range in milliseconds, as the loop stream takes it, then in the frames of the
     // (stretched) source.
@@ -166,7 +166,7 @@ void LPlayback::CueStart(LCueDirection direction) {
   if (!streams_.cue) return;
   LRef<LSoundStream> source =
       streams_.cue(std::move(reader), sign * (fast ? 7.0 : 3.0), sign * (fast ? 0.5 : 0.1), kCueRampMs);
-  player_.SetDevice(settings_.Read(kSoundOutDevice));
+  player_.SetDevice(OutputDevice());
   if (settings_.Read(kReduceVolWhenRewind)) player_.SetVolume(ClampDb(volumeDb_ - kCueVolumeDropDb));
   played_ = LRef<LSoundDocument>(document);
   documentFramesPerFrame_ = 1.0;
@@ -209,6 +209,14 @@ void LPlayback::SetVolumeDb(int db) {
   volumeSet_ = true;
   player_.SetVolume(volumeDb_);
 }
+
+void LPlayback::OverridePlayOptions(LPlaySpeed speed, bool repeat, int device) {
+  speed_ = speed;
+  repeat_ = repeat;
+  deviceOverride_ = device;
+}
+
+int LPlayback::OutputDevice() const { return deviceOverride_ >= 0 ? deviceOverride_ : settings_.Read(kSoundOutDevice); }
 
 void LPlayback::PlayWhenOpened() {
   if (settings_.Read(kPlayWhenOpen)) PlayActive(false);

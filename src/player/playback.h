@@ -118,6 +118,9 @@ class LPlayback final : public LPlayer, private LPlayerListener {
   void SetVolumeDb(int db);
   // After a file was opened into a new window: play when "PlayWhenOpen" is set.
   void PlayWhenOpened();
+  // For one run of klangor-batch --play: speed, repeat and device (-1: "SoundOutDevice")
+  // without touching the settings.
+  void OverridePlayOptions(LPlaySpeed speed, bool repeat, int device);
 
   LPlaySpeed Speed() const { return speed_; }
   bool Repeat() const { return repeat_; }
@@ -132,6 +135,7 @@ class LPlayback final : public LPlayer, private LPlayerListener {
   void ShowDeviceMessage();
   void RefreshBars();
   void RestoreVolume();
+  int OutputDevice() const;
 
   // LPlayerListener
   void Started(uint32_t context) override;
@@ -154,6 +158,7 @@ class LPlayback final : public LPlayer, private LPlayerListener {
   bool volumeSet_ = false;
   LCueDirection cue_ = LCueDirection::kNone;
   int resumeMode_ = 0;  // after a cue: 0 nothing, 1 scrub, 2 play
+  int deviceOverride_ = -1;
 };
 
 // Play (3002), the speeds (3003..3005), stop (3006), to start (3007), rewind and forward

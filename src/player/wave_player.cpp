@@ -373,6 +373,7 @@ int32_t LWavePlayer::BufferFrames() const { return session_ ? session_->bufferFr
 int LWavePlayer::Channels() const { return session_ ? session_->channels : 0; }
 int32_t LWavePlayer::SampleRate() const { return session_ ? session_->sampleRate : 0; }
 int32_t LWavePlayer::SourceLength() const { return session_ ? session_->sourceLength : 0; }
+int64_t LWavePlayer::FramesPlayed() const { return session_ ? session_->device->FramesPlayed() : 0; }
 int64_t LWavePlayer::Underruns() const { return session_ ? session_->device->Underruns() : lastUnderruns_; }
 
 }  // namespace klangor

@@ -86,6 +86,8 @@ class LWavePlayer final : public LWorkerThread {
   int32_t SampleRate() const;
   // The source's length (0 when closed).
   int32_t SourceLength() const;
+  // Frames the open device has played (0 when closed).
+  int64_t FramesPlayed() const;
   // Underruns of the open device, or of the last one when closed.
   int64_t Underruns() const;
   const std::string& LastError() const { return lastError_; }

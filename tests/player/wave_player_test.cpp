@@ -33,6 +33,31 @@ LRef<LSoundStream> Tone(int32_t rate, int channels, int32_t length) {
   return MakeRef<LFunctionStream>(rate, channels, length, Wave);
 }
 
+TEST(NotifierTest, PostsRunOnTheLoopMergedAndNotAfterTheChannelIsGone) {
+  LRunLoop loop;
+  int calls = 0;
+  auto channel = loop.OpenChannel([&calls] { ++calls; });
+  std::thread worker([&channel] {
+    for (int i = 0; i < 100; ++i) channel->Post();
+  });
+  worker.join();
+  EXPECT_EQ(loop.RunPending(), 1);  // merged into one call
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(loop.RunPending(10ms), 0);
+  channel->Post();
+  channel.reset();
+  EXPECT_EQ(loop.RunPending(), 0);
+  EXPECT_EQ(calls, 1);
+  // A handler may post again; that call waits for the next round.
+  std::unique_ptr<LNotifyChannel> again;
+  again = loop.OpenChannel([&] {
+    if (++calls < 5) again->Post();
+  });
+  again->Post();
+  EXPECT_EQ(loop.RunPending(), 1);
+  EXPECT_TRUE(loop.RunUntil([&calls] { return calls == 5; }, 2s));
+}
+
 class WavePlayerTest : public ::testing::Test {
  protected:
   explicit WavePlayerTest(LPacing pacing = LPacing::kAsFastAsPossible)
