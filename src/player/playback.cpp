@@ -35,8 +35,9 @@ LPlayback::LPlayback(LNotifier& notifier, LOutputDevices& devices, LSettingsStor
 }
 
 LPlayback::~LPlayback() {
-  player_.Close();
+  // The frame may be gone already: no more reports.
   player_.SetListener(nullptr);
+  player_.Close();
 }
 
 void LPlayback::Attach(LFrameModel* frame, LUserInterface* ui) {
@@ -167,7 +168,8 @@ void LPlayback::CueStart(LCueDirection direction) {
   LRef<LSoundStream> source =
       streams_.cue(std::move(reader), sign * (fast ? 7.0 : 3.0), sign * (fast ? 0.5 : 0.1), kCueRampMs);
   player_.SetDevice(OutputDevice());
-  if (settings_.Read(kReduceVolWhenRewind)) player_.SetVolume(ClampDb(volumeDb_ - kCueVolumeDropDb));
+  cueLowered_ = settings_.Read(kReduceVolWhenRewind);
+  if (cueLowered_) player_.SetVolume(ClampDb(volumeDb_ - kCueVolumeDropDb));
   played_ = LRef<LSoundDocument>(document);
   documentFramesPerFrame_ = 1.0;
   if (!player_.Open(std::move(source))) played_.Reset();
@@ -184,7 +186,7 @@ void LPlayback::RestoreVolume() {
 
 void LPlayback::CueEnd() {
   if (cue_ == LCueDirection::kNone) return;
-  if (settings_.Read(kReduceVolWhenRewind)) RestoreVolume();
+  if (std::exchange(cueLowered_, false)) RestoreVolume();
   player_.Close();
   cue_ = LCueDirection::kNone;
   const int mode = std::exchange(resumeMode_, 0);

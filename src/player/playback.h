@@ -159,6 +159,7 @@ class LPlayback final : public LPlayer, private LPlayerListener {
   LCueDirection cue_ = LCueDirection::kNone;
   int resumeMode_ = 0;  // after a cue: 0 nothing, 1 scrub, 2 play
   int deviceOverride_ = -1;
+  bool cueLowered_ = false;  // the volume is 8 dB down for the cue
 };
 
 // Play (3002), the speeds (3003..3005), stop (3006), to start (3007), rewind and forward
