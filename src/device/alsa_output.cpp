@@ -13,7 +13,11 @@
 namespace klangor {
 namespace {
 
-constexpr unsigned kLatencyUs = 100000;
+// The device buffer: 400 ms, so that the device thread may be kept from running for a good
+// while (a busy machine) before the sound breaks up. It costs no responsiveness: stopping and
+// seeking drop what the buffer holds, and buffers are marked done when they were played.
+constexpr unsigned kLatencyUs = 400000;
+constexpr int kPollMs = 20;
 
 // ALSA writes its own complaints to stderr; Klangor reports errors itself.
 void QuietAlsa(const char* /*file*/, int /*line*/, const char* /*function*/, int /*err*/, const char* /*fmt*/, ...) {}
@@ -95,7 +99,7 @@ class LAlsaBackend final : public LOutputBackend {
 
   int64_t Underruns() const override { return underruns_.load(std::memory_order_relaxed); }
   int PollMs() const override {
-    return std::max(1, static_cast<int>(period_ * 1000 / std::max<int32_t>(format_.sampleRate, 1)));
+    return std::clamp(static_cast<int>(period_ * 1000 / std::max<int32_t>(format_.sampleRate, 1)), 1, kPollMs);
   }
   std::string Name() const override { return name_; }
 

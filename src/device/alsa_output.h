@@ -1,8 +1,8 @@
 #pragma once
 // ALSA playback: the PCM names ALSA lists (its hints) and the backend that plays into one.
 //
-// The device buffer holds about 100 ms (one of the player's buffers), in periods of a
-// quarter of that; playback starts with the first frame written. An underrun is recovered
+// The device buffer holds about 400 ms, in periods of a quarter of that (as ALSA chooses);
+// playback starts with the first frame written. An underrun is recovered
 // (and counted when audio was waiting); a device that is gone (unplugged, server killed)
 // makes the backend fail.
 

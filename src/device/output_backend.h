@@ -26,7 +26,8 @@ class LOutputBackend {
   // Makes a running WaitWritable return soon. Any thread.
   virtual void Wake() = 0;
   virtual int64_t Underruns() const = 0;
-  // How long the device thread may sleep while it only waits for frames to be played out.
+  // How long the device thread may sleep between looks at the played frames (at most 20 ms,
+  // so that buffers are marked done soon after they were played).
   virtual int PollMs() const = 0;
   virtual std::string Name() const = 0;
 };

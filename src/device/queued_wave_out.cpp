@@ -10,7 +10,6 @@ namespace klangor {
 namespace {
 
 constexpr int32_t kPieceFrames = 4096;  // largest piece handed to the backend at once
-constexpr int kWritableWaitMs = 100;
 
 }  // namespace
 
@@ -157,7 +156,7 @@ void LQueuedWaveOut::Run() {
       continue;
     }
     lock.unlock();
-    const int32_t writable = backend_->WaitWritable(kWritableWaitMs, true);
+    const int32_t writable = backend_->WaitWritable(backend_->PollMs(), true);
     lock.lock();
     if (resetRequested_ || closing_) continue;
     if (writable < 0 || !WriteNext(lock, std::max(writable, 0))) {

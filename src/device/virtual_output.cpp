@@ -17,7 +17,8 @@ class LVirtualBackend final : public LOutputBackend {
   LVirtualBackend(const LWaveFormat& format, const LVirtualOutputOptions& options)
       : format_(format),
         options_(options),
-        bufferFrames_(std::clamp(format.sampleRate / 10, 20, 8192)),
+        // As the ALSA device: 400 ms in four periods.
+        bufferFrames_(std::max(80, static_cast<int32_t>(int64_t{format.sampleRate} * 4 / 10))),
         periodFrames_(std::max(1, bufferFrames_ / 4)) {}
 
   bool OpenCapture(std::string* error) {
@@ -92,7 +93,7 @@ class LVirtualBackend final : public LOutputBackend {
     return underruns_;
   }
   int PollMs() const override {
-    return options_.pacing == LPacing::kAsFastAsPossible ? 1 : std::max(1, periodFrames_ * 1000 / format_.sampleRate);
+    return options_.pacing == LPacing::kAsFastAsPossible ? 1 : std::clamp(periodFrames_ * 1000 / format_.sampleRate, 1, 20);
   }
   std::string Name() const override { return kVirtualDeviceName; }
 

@@ -105,6 +105,14 @@ bool LPlayback::PlayDocument(LSoundDocument& document, bool keepCursor) {
   return true;
 }
 
+bool LPlayback::PlayStream(LRef<LSoundStream> stream) {
+  player_.Close();
+  player_.SetDevice(OutputDevice());
+  played_.Reset();
+  documentFramesPerFrame_ = 1.0;
+  return player_.Open(std::move(stream));
+}
+
 void LPlayback::SetSpeed(LPlaySpeed speed) {
   speed_ = speed;
   settings_.Write(kPlaySpeed, static_cast<int32_t>(speed));
@@ -260,20 +268,21 @@ void LPlayback::Levels(const LLevelRecord& levels, uint32_t /*context*/) {
 }
 
 void AddPlayCommands(LCommandTable& table, LPlayback& playback) {
-  auto add = [&table](int id, const char* text, std::function<void()> run) {
-    table.Add({id, text, [run = std::move(run)](LCommandContext&) { run(); }});
+  auto add = [&table](int id, std::function<void()> run) {
+    const LMenuEntry* entry = FindMenuCommand(id);
+    table.Add({id, entry != nullptr ? entry->text : "", [run = std::move(run)](LCommandContext&) { run(); }});
   };
   LPlayback* p = &playback;
-  add(kCmdPlay, "&Abspielen", [p] { p->PlayActive(false); });
-  add(kCmdPlaySlow, "&Langsam abspielen", [p] { p->SetSpeed(LPlaySpeed::kSlow); });
-  add(kCmdPlayNormal, "&Normal abspielen", [p] { p->SetSpeed(LPlaySpeed::kNormal); });
-  add(kCmdPlayFast, "S&chnell abspielen", [p] { p->SetSpeed(LPlaySpeed::kFast); });
-  add(kCmdStop, "&Stop", [p] { p->Stop(); });
-  add(kCmdToStart, "Zum &Anfang", [p] { p->GoToStart(); });
-  add(kCmdRewind, "Zu&rückspulen", [p] { p->CueStart(LCueDirection::kRewind); });
-  add(kCmdForward, "&Vorspulen", [p] { p->CueStart(LCueDirection::kForward); });
-  add(kCmdToEnd, "Zum &Ende", [p] { p->GoToEnd(); });
-  add(kCmdRepeat, "Endlos &wiederholen", [p] { p->ToggleRepeat(); });
+  add(kCmdPlay, [p] { p->PlayActive(false); });
+  add(kCmdPlaySlow, [p] { p->SetSpeed(LPlaySpeed::kSlow); });
+  add(kCmdPlayNormal, [p] { p->SetSpeed(LPlaySpeed::kNormal); });
+  add(kCmdPlayFast, [p] { p->SetSpeed(LPlaySpeed::kFast); });
+  add(kCmdStop, [p] { p->Stop(); });
+  add(kCmdToStart, [p] { p->GoToStart(); });
+  add(kCmdRewind, [p] { p->CueStart(LCueDirection::kRewind); });
+  add(kCmdForward, [p] { p->CueStart(LCueDirection::kForward); });
+  add(kCmdToEnd, [p] { p->GoToEnd(); });
+  add(kCmdRepeat, [p] { p->ToggleRepeat(); });
 }
 
 }  // namespace klangor

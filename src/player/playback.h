@@ -27,26 +27,13 @@
 
 #include "frame/command_table.h"
 #include "frame/frame_model.h"
+#include "frame/menu_layout.h"
 #include "frame/player.h"
 #include "frame/user_interface.h"
 #include "player/wave_player.h"
 #include "settings/settings_store.h"
 
 namespace klangor {
-
-enum LPlayCommandId : int {
-  kCmdRecord = 3001,
-  kCmdPlay = 3002,
-  kCmdPlaySlow = 3003,
-  kCmdPlayNormal = 3004,
-  kCmdPlayFast = 3005,
-  kCmdStop = 3006,
-  kCmdToStart = 3007,
-  kCmdRewind = 3008,
-  kCmdForward = 3009,
-  kCmdToEnd = 3010,
-  kCmdRepeat = 3011,
-};
 
 // The player bar's controls (the editor window calls LPlayback for them).
 enum LPlayerBarId : int {
@@ -116,6 +103,9 @@ class LPlayback final : public LPlayer, private LPlayerListener {
   void Scrub();
   // Bar 102: the bar's volume in dB.
   void SetVolumeDb(int db);
+  // Plays a stream that belongs to no document (a dialog's preview); false when no device
+  // could be opened.
+  bool PlayStream(LRef<LSoundStream> stream);
   // After a file was opened into a new window: play when "PlayWhenOpen" is set.
   void PlayWhenOpened();
   // For one run of klangor-batch --play: speed, repeat and device (-1: "SoundOutDevice")
@@ -163,7 +153,8 @@ class LPlayback final : public LPlayer, private LPlayerListener {
 };
 
 // Play (3002), the speeds (3003..3005), stop (3006), to start (3007), rewind and forward
-// (3008, 3009: start the cue; the button's release ends it), to end (3010), repeat (3011).
+// (3008, 3009: start the cue; the button's release ends it), to end (3010), repeat (3011),
+// with the menu's texts (frame/menu_layout.h).
 void AddPlayCommands(LCommandTable& table, LPlayback& playback);
 
 }  // namespace klangor
