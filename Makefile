@@ -6,10 +6,11 @@
 
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build build-asan run test test-release test-asan bench clean
+.PHONY: all deps build build-asan build-tsan run test test-release test-asan test-tsan bench clean
 
 all: build
 
@@ -23,11 +24,18 @@ $(ASAN_BUILD)/build.ninja:
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKLANGOR_SANITIZE=ON \
 	  -DKLANGOR_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" $(CMAKE_FLAGS)
 
+$(TSAN_BUILD)/build.ninja:
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKLANGOR_SANITIZE=thread \
+	  -DKLANGOR_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" $(CMAKE_FLAGS)
+
 build: deps $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 build-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+build-tsan: deps $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
 
 run: build
 	@scripts/run-demo.sh $(BUILD)
@@ -41,8 +49,13 @@ test-asan: build-asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# ThreadSanitizer over the tests of the threaded parts (device, player, platform).
+test-tsan: build-tsan
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -LE slow \
+	  -R 'Device|Player|Playback|Event|Notifier|LoopStream'
+
 bench: build
 	@scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

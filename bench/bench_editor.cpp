@@ -26,6 +26,7 @@ QApplication& App() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ::setenv("KLANGOR_SOUND_OUT", "virtual-fast", 0);  // playback after effects needs no sound card
     return new QApplication(argc, argv);
   }();
   return *app;

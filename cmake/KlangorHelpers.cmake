@@ -7,7 +7,9 @@ set(KLANGOR_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast
     -Wno-restrict)
 
 set(KLANGOR_SANITIZER_FLAGS "")
-if(KLANGOR_SANITIZE)
+if(KLANGOR_SANITIZE STREQUAL "thread")
+  set(KLANGOR_SANITIZER_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
+elseif(KLANGOR_SANITIZE)
   set(KLANGOR_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined
       -fno-omit-frame-pointer)
 endif()

@@ -233,6 +233,22 @@ echo "klangor_load in.m4a (aacdec shim):        ${load_m4a} s   ratio ffmpeg / t
 echo "klangor_load in.mp4 (FFmpeg in Klangor):  ${load_mp4} s   ratio ffmpeg / that: $(ratio "$ffmpeg_time" "$load_mp4") (goal >= 1)"
 rm -f "$data/peer.wav"
 
+echo "== Playback: the 10-minute music file into ALSA's null device (unpaced) and into a capture file =="
+null_device=$("$batch" --list-devices | awk '/\(null\)$/ {print $1; exit}')
+if [ -n "$null_device" ] && command -v aplay >/dev/null; then
+  aplay_null=$(best_of 3 "" aplay -q -D null "$music10")
+  klangor_null=$(best_of 3 "" "$batch" -q --play "$music10" --device "$null_device")
+  echo "aplay -D null in.wav:                     ${aplay_null} s"
+  echo "klangor-batch --play in.wav --device $null_device:  ${klangor_null} s"
+  echo "ratio aplay / klangor-batch:              $(ratio "$aplay_null" "$klangor_null")"
+fi
+sox_copy=$(best_of 3 "$data/sox-copy.wav" sox -V1 "$music10" "$data/sox-copy.wav")
+klangor_capture=$(best_of 3 "$data/capture.wav" "$batch" -q --play "$music10" --capture "$data/capture.wav")
+echo "sox in.wav out.wav:                       ${sox_copy} s"
+echo "klangor-batch --play in.wav --capture:    ${klangor_capture} s ($(seconds "$klangor_capture") x real time)"
+echo "ratio sox / klangor-batch:                $(ratio "$sox_copy" "$klangor_capture")"
+rm -f "$data/sox-copy.wav" "$data/capture.wav"
+
 # The editor: its own benchmarks (offscreen), then the whole start of the program to a shown
 # main window under Xvfb, 15 starts (the program reports the time itself).
 if [ "${BENCH_ONLY:-}" != "peers" ] && [ -x "$build/bench/klangor_editor_bench" ]; then

@@ -51,11 +51,20 @@ const char* BatchUsage() {
          "  --probe               print rate, channels, length in frames and stream state\n"
          "  --list-commands       print the command numbers and names\n"
          "  -q, --quiet           no progress bar\n"
+         "  --list-devices        print the output device numbers and names (for --device)\n"
+         "  --play FILE           play FILE (or --from MS --to MS of it) through the sound card\n"
+         "    --device N          output device (0 the default; default: the setting SoundOutDevice)\n"
+         "    --speed S           slow, normal or fast\n"
+         "    --repeat            play in a loop (Ctrl+C or --seconds stops)\n"
+         "    --capture OUT.wav   play as fast as possible into OUT.wav instead of the sound card\n"
+         "    --seconds S         stop after S seconds of sound\n"
          "exit status 0 done, 1 cancelled, 2 failed\n";
 }
 
 std::optional<LBatchOptions> ParseBatchOptions(const std::vector<std::string>& args, std::string* error) {
   LBatchOptions options;
+  LBatchPlayOptions play;
+  std::string playOption;  // the first option that belongs to --play
   bool onlyFiles = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -90,10 +99,54 @@ std::optional<LBatchOptions> ParseBatchOptions(const std::vector<std::string>& a
       if (!needValue(&options.outputFolder)) return std::nullopt;
     } else if (arg == "--probe") {
       options.probe = true;
+    } else if (arg == "--list-devices") {
+      options.listDevices = true;
     } else if (arg == "--list-commands") {
       options.listCommands = true;
     } else if (arg == "-q" || arg == "--quiet") {
       options.quiet = true;
+    } else if (arg == "--play") {
+      if (!needValue(&play.file)) return std::nullopt;
+      options.play = play;
+    } else if (arg == "--device" || arg == "--from" || arg == "--to") {
+      std::string text;
+      int64_t value = 0;
+      if (!needValue(&text)) return std::nullopt;
+      if (!ParseInt(text, 0, arg == "--device" ? 999 : std::numeric_limits<int32_t>::max(), &value)) {
+        *error = "bad value \"" + text + "\" for " + arg;
+        return std::nullopt;
+      }
+      if (arg == "--device") play.device = static_cast<int>(value);
+      if (arg == "--from") play.fromMs = value;
+      if (arg == "--to") play.toMs = value;
+      if (playOption.empty()) playOption = arg;
+    } else if (arg == "--speed") {
+      std::string text;
+      if (!needValue(&text)) return std::nullopt;
+      if (text == "slow") play.speed = 0;
+      else if (text == "normal") play.speed = 1;
+      else if (text == "fast") play.speed = 2;
+      else {
+        *error = "bad speed \"" + text + "\" (slow, normal or fast)";
+        return std::nullopt;
+      }
+      if (playOption.empty()) playOption = arg;
+    } else if (arg == "--repeat") {
+      play.repeat = true;
+      if (playOption.empty()) playOption = arg;
+    } else if (arg == "--capture") {
+      if (!needValue(&play.capturePath)) return std::nullopt;
+      if (playOption.empty()) playOption = arg;
+    } else if (arg == "--seconds") {
+      std::string text;
+      if (!needValue(&text)) return std::nullopt;
+      char* end = nullptr;
+      play.seconds = std::strtod(text.c_str(), &end);
+      if (end == text.c_str() || *end != '\0' || !(play.seconds > 0) || play.seconds > 1e7) {
+        *error = "bad value \"" + text + "\" for --seconds";
+        return std::nullopt;
+      }
+      if (playOption.empty()) playOption = arg;
     } else if (arg == "-h" || arg == "--help") {
       options.help = true;
     } else {
@@ -101,7 +154,21 @@ std::optional<LBatchOptions> ParseBatchOptions(const std::vector<std::string>& a
       return std::nullopt;
     }
   }
-  if (options.files.empty() && !options.help && !options.listCommands) {
+  if (options.play) {
+    const std::string file = options.play->file;
+    options.play = play;
+    options.play->file = file;
+    if (!options.files.empty()) {
+      *error = "--play takes one file";
+      return std::nullopt;
+    }
+    return options;
+  }
+  if (!playOption.empty()) {
+    *error = "option " + playOption + " needs --play";
+    return std::nullopt;
+  }
+  if (options.files.empty() && !options.help && !options.listCommands && !options.listDevices) {
     *error = "no input files";
     return std::nullopt;
   }

@@ -13,6 +13,18 @@ struct LBatchCommandArg {
   std::vector<int32_t> values;  // empty: the stored values apply
 };
 
+// --play FILE and its options.
+struct LBatchPlayOptions {
+  std::string file;
+  int device = -1;            // -1: the setting "SoundOutDevice"
+  int speed = 1;              // 0 slow, 1 normal, 2 fast
+  bool repeat = false;
+  std::string capturePath;    // non-empty: into the virtual device, as fast as possible
+  int64_t fromMs = -1;        // the selection to play; -1: not given
+  int64_t toMs = -1;
+  double seconds = -1;        // > 0: stop after this much audio
+};
+
 struct LBatchOptions {
   std::string scriptFile;
   std::vector<LBatchCommandArg> commands;
@@ -20,8 +32,10 @@ struct LBatchOptions {
   std::string outputFolder;  // empty: each file's own folder
   bool probe = false;
   bool listCommands = false;
+  bool listDevices = false;
   bool quiet = false;
   bool help = false;
+  std::optional<LBatchPlayOptions> play;
   std::vector<std::string> files;
 };
 

@@ -4,7 +4,9 @@
 
 #include "batch/batch_processor.h"
 #include "batch/batch_script.h"
+#include "batch/play_run.h"
 #include "docio/open_audio_file.h"
+#include "docio/raw_settings.h"
 #include "formats/format_table.h"
 #include "platform/paths.h"
 
@@ -96,6 +98,11 @@ int RunBatch(const LBatchOptions& options, const LSettingsStore& settings, LProg
     ListCommands(out);
     return 0;
   }
+  if (options.listDevices) {
+    ListOutputDevices(out);
+    return 0;
+  }
+  if (options.play) return RunPlay(*options.play, settings, progress, !options.quiet, err);
   if (options.probe) {
     bool allUsable = true;
     LSettingsStore store = settings;

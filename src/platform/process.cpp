@@ -14,6 +14,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <thread>
 #include <utility>
 
 #include "platform/paths.h"
@@ -294,6 +295,18 @@ LProcessResult RunProgram(const std::vector<std::string>& argv, const LProcessOp
   if (status.exited) result.exitCode = status.exitCode;
   else if (status.signal != 0) result.exitCode = 128 + status.signal;
   return result;
+}
+
+bool StartProgram(const std::vector<std::string>& argv) {
+  if (argv.empty()) return false;
+  LSpawnOptions options;
+  options.output = LChildDescriptor::Inherit();
+  options.error = LChildDescriptor::Inherit();
+  LChildProcess child = LChildProcess::Start(argv, options);
+  if (!child.Started()) return false;
+  // The program runs on its own (a mixer window); a detached thread reaps it when it ends.
+  std::thread([child = std::move(child)]() mutable { child.Wait(-1); }).detach();
+  return true;
 }
 
 }  // namespace klangor

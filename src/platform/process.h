@@ -104,6 +104,10 @@ struct LProcessResult {
 // Runs argv[0] (looked up on PATH when it has no "/") and waits for it.
 LProcessResult RunProgram(const std::vector<std::string>& argv, const LProcessOptions& options = {});
 
+// Starts argv[0] (looked up like RunProgram) without waiting for it; the child is reaped in
+// the background when it ends. False when it could not be started.
+bool StartProgram(const std::vector<std::string>& argv);
+
 // The full path of `program` on PATH, or empty. A name with a "/" is taken as it is when it
 // is an executable regular file.
 std::string FindProgram(const std::string& program);

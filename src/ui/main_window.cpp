@@ -31,8 +31,12 @@
 #include "app/command_set.h"
 #include "app/single_instance.h"
 #include "app/window_placement.h"
+#include "device/output_devices.h"
+#include "effects/cue_stream.h"
+#include "effects/grain_stretch.h"
 #include "frame/key_code.h"
 #include "platform/paths.h"
+#include "player/playback.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "ui/bars.h"
@@ -40,6 +44,7 @@
 #include "ui/key_mapping.h"
 #include "ui/preview_player.h"
 #include "ui/qt_text.h"
+#include "ui/qt_notifier.h"
 #include "ui/qt_user_interface.h"
 
 namespace klangor {
@@ -61,15 +66,46 @@ constexpr int kRecentMenuLength = 60;  // characters of a path in the menu
 
 }  // namespace
 
-// Until the playback engine is in the frame: nothing plays.
-class LMainWindow::LNoPlayer final : public LPlayer, public LPreviewPlayer {
+// The frame's player (ALSA, or the virtual device that KLANGOR_SOUND_OUT names), the dialogs'
+// preview through it, and the player bar's display of what it plays.
+class LMainWindow::LPlayerParts final : public LPreviewPlayer, public LPlayerListener {
  public:
-  bool IsPlaying() const override { return false; }
-  void Stop() override {}
-  void Play(LSoundDocument&, int32_t) override {}
-  bool Available() const override { return false; }
-  void Play(LRef<LSoundStream>) override {}
-  bool Playing() const override { return false; }
+  LPlayerParts(LMainWindow& window, LSettingsStore& settings)
+      : window_(window), playback(notifier_, devices_, settings, {MakeTimeStretch, MakeCueStream}) {
+    playback.SetDisplay(this);
+  }
+
+  // LPreviewPlayer
+  bool Available() const override { return true; }
+  void Play(LRef<LSoundStream> stream) override { playback.PlayStream(std::move(stream)); }
+  void Stop() override { playback.Stop(); }
+  bool Playing() const override { return playback.IsPlaying(); }
+
+  // LPlayerListener: the bar's buttons follow through RefreshBars (the playback calls it).
+  void Stopped(uint32_t) override {
+    if (window_.levelMeter_ != nullptr) window_.levelMeter_->SetLevels(0, 0);
+    Redraw();
+  }
+  void Position(int64_t, int32_t, uint32_t) override { Redraw(); }
+  void Levels(const LLevelRecord& levels, uint32_t) override {
+    // The meter shows -36 .. +12 dB.
+    auto bar = [](int db) { return (std::clamp(db, -36, 12) + 36) * 100 / 48; };
+    const int left = levels.channels > 0 ? levels.levels[0] : -127;
+    const int right = levels.channels > 1 ? levels.levels[1] : left;
+    if (window_.levelMeter_ != nullptr) window_.levelMeter_->SetLevels(bar(left), bar(right));
+  }
+
+ private:
+  void Redraw() {
+    if (LSoundDocument* document = playback.PlayedDocument()) window_.RedrawDocument(*document);
+  }
+
+  LMainWindow& window_;
+  LQtNotifier notifier_;
+  LSystemOutputDevices devices_;
+
+ public:
+  LPlayback playback;
 };
 
 // A wave window: the MDI child around a document view. Closing it asks the frame, which may
@@ -110,8 +146,8 @@ class LMainWindow::LWaveWindow final : public QMdiSubWindow {
 LMainWindow::LMainWindow(LSettingsStore& settings, LDocumentJournal* journal)
     : settings_(settings),
       journal_(journal),
-      player_(std::make_unique<LNoPlayer>()),
-      frame_(*this, *player_),
+      player_(std::make_unique<LPlayerParts>(*this, settings)),
+      frame_(*this, player_->playback),
       ui_(std::make_unique<LQtUserInterface>(this, player_.get())) {
   setObjectName("LMMWC");
   setWindowTitle("Klangor");
@@ -119,6 +155,8 @@ LMainWindow::LMainWindow(LSettingsStore& settings, LDocumentJournal* journal)
   setMinimumSize(kMinWindowWidth, kMinWindowHeight);
   AddAllCommands(commands_);
   AddFrameCommands();
+  player_->playback.Attach(&frame_, ui_.get());
+  AddPlayCommands(commands_, player_->playback);
   std::vector<LKeyBinding> user;
   LKeyFileResult keys = ReadKeyFile(KeyFilePath());
   if (keys.status == LKeyFileStatus::kLoaded) user = std::move(keys.bindings);
@@ -353,10 +391,20 @@ void LMainWindow::BuildBars() {
   for (const auto& [symbol, control, id, tip] : transport) {
     auto* b = new LTransportButton(symbol, player);
     b->setObjectName(QString("bar%1").arg(control));
-    const bool available = id != 0 && commands_.Find(id) != nullptr;
+    const bool available = control == kBarScrub || (id != 0 && commands_.Find(id) != nullptr);
     b->setEnabled(available);
     b->setToolTip(QString::fromUtf8(tip) + (available ? QString() : QString(" - ") + kNotAvailableTip));
-    connect(b, &QAbstractButton::clicked, this, [this, command = id] { Dispatch(command); });
+    LPlayback& playback = player_->playback;
+    if (control == kBarScrub) {
+      connect(b, &QAbstractButton::clicked, this, [&playback] { playback.Scrub(); });
+    } else if (control == kBarRewind || control == kBarForward) {
+      // Cue while the button is held down.
+      const LCueDirection direction = control == kBarRewind ? LCueDirection::kRewind : LCueDirection::kForward;
+      connect(b, &QAbstractButton::pressed, this, [&playback, direction] { playback.CueStart(direction); });
+      connect(b, &QAbstractButton::released, this, [&playback] { playback.CueEnd(); });
+    } else {
+      connect(b, &QAbstractButton::clicked, this, [this, command = id] { Dispatch(command); });
+    }
     layout->addWidget(b);
   }
   layout->addSpacing(6);
@@ -364,6 +412,7 @@ void LMainWindow::BuildBars() {
   volume_->setProperty("controlId", 102);
   volume_->setToolTip("Lautstärke");
   volume_->SetValue(0);
+  volume_->changed = [this](int db) { player_->playback.SetVolumeDb(db); };
   layout->addWidget(volume_);
   levelMeter_ = new LLevelMeter(player);
   levelMeter_->setToolTip("Pegel");
@@ -694,7 +743,13 @@ bool LMainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (widget != QApplication::focusWidget() && widget != this) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   if (event->type() == QEvent::KeyRelease) {
-    if (!key->isAutoRepeat()) keys_.KeyUp(VirtualKeyOf(key->key()));
+    if (key->isAutoRepeat()) return false;
+    const uint32_t released = VirtualKeyOf(key->key());
+    keys_.KeyUp(released);
+    // Releasing a cue key ends the cue, as releasing the bar's button does.
+    if (released == kVkLeft || released == kVkRight || released == KeyF(7) || released == KeyF(8)) {
+      player_->playback.CueEnd();
+    }
     return false;
   }
   // Typing into an edit field (the dB value) stays there.
@@ -705,6 +760,11 @@ bool LMainWindow::eventFilter(QObject* watched, QEvent* event) {
   const uint32_t code = KeyCodeOf(*key);
   if (code == 0) return false;
   if (busy_ > 0) return false;
+  if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier && frame_.ActiveDocument() != nullptr) {
+    // Space: scrub, or back to play while scrubbing.
+    if (!key->isAutoRepeat()) player_->playback.Scrub();
+    return true;
+  }
   const LKeyTable::LKeyResult result =
       keys_.KeyDown(code, key->isAutoRepeat(), frame_.ActiveDocument(), [this](int id) { Dispatch(id); });
   if (result == LKeyTable::LKeyResult::kSelected && frame_.ActiveDocument() != nullptr) {

@@ -97,7 +97,7 @@ class LMainWindow final : public QMainWindow, public LFrameView, public LCommand
   void dropEvent(QDropEvent* event) override;
 
  private:
-  class LNoPlayer;
+  class LPlayerParts;
   class LWaveWindow;
 
   void BuildMenus();
@@ -116,7 +116,7 @@ class LMainWindow final : public QMainWindow, public LFrameView, public LCommand
 
   LSettingsStore& settings_;
   LDocumentJournal* journal_;
-  std::unique_ptr<LNoPlayer> player_;
+  std::unique_ptr<LPlayerParts> player_;  // the player and its display
   LFrameModel frame_;
   std::unique_ptr<LQtUserInterface> ui_;
   LCommandTable commands_;

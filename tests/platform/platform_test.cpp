@@ -6,10 +6,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cerrno>
 #include <ctime>
 #include <vector>
 
+#include "platform/event.h"
 #include "platform/file.h"
 #include "platform/folder_lock.h"
 #include "platform/paths.h"
@@ -244,6 +247,25 @@ TEST(SequentialWriterTest, AFailedWriteIsReportedByFlush) {
     EXPECT_FALSE(writer.Flush());
     EXPECT_TRUE(writer.Failed());
   }
+}
+
+TEST(EventTest, ManualResetAndWaitingForAnyOfSeveral) {
+  using namespace std::chrono_literals;
+  LEvent stop;
+  LEvent work;
+  EXPECT_EQ(LEvent::WaitAny({&stop, &work}, 20ms), -1);
+  work.Set();
+  EXPECT_EQ(LEvent::WaitAny({&stop, &work}, 0ms), 1);
+  EXPECT_TRUE(work.Wait(0ms));  // stays set until reset
+  work.Reset();
+  std::thread setter([&stop] {
+    std::this_thread::sleep_for(30ms);
+    stop.Set();
+  });
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_EQ(LEvent::WaitAny({&stop, &work}, 5000ms), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 2000ms);
+  setter.join();
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ QApplication& App() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Playback (also after effects) goes into the virtual device, unpaced.
+    ::setenv("KLANGOR_SOUND_OUT", "virtual-fast", 1);
     test::UsePrivateHome(test::TempPath("-home"));
     return new QApplication(argc, argv);
   }();
@@ -331,6 +333,30 @@ TEST_F(UiTest, TheDbSliderAndTheTimeFieldsShowTheirTexts) {
   EXPECT_EQ(LTimeFields::Milliseconds(-1500), "-0:00:01.500");
   EXPECT_EQ(LTimeFields::Hundredths(3723456), "1:02:03.46");
   EXPECT_EQ(LTimeFields::Hundredths(59995), "0:01:00.00");
+}
+
+TEST_F(UiTest, PlayerBarPlaysTheActiveSoundThroughThePlayer) {
+  const std::string capture = test::TempPath(".wav");
+  ::setenv("KLANGOR_SOUND_OUT", ("virtual-fast:" + capture).c_str(), 1);
+  {
+    LMainWindow window(settings_, nullptr);
+    const std::string wave = MakeWave(0.7);
+    window.OpenFiles({wave});
+    ASSERT_NE(window.Frame().ActiveDocument(), nullptr);
+    for (int id : {kCmdPlay, kCmdStop, kCmdPlaySlow, kCmdRepeat, kCmdToStart, kCmdRewind, kCmdForward, kCmdToEnd}) {
+      EXPECT_TRUE(window.Action(id)->isEnabled()) << id;
+    }
+    auto* play = window.findChild<QAbstractButton*>("bar111");
+    auto* scrub = window.findChild<QAbstractButton*>("bar112");
+    ASSERT_NE(play, nullptr);
+    ASSERT_NE(scrub, nullptr);
+    EXPECT_TRUE(scrub->isEnabled());
+    play->click();
+    EXPECT_TRUE(WaitFor([&] { return !window.Frame().Player().IsPlaying(); }));
+    EXPECT_EQ(test::SoxSamples16(capture), test::SoxSamples16(wave));
+    EXPECT_EQ(window.Frame().ActiveDocument()->cursor, 5600);  // playback left it at the end
+  }
+  ::setenv("KLANGOR_SOUND_OUT", "virtual-fast", 1);
 }
 
 }  // namespace
