@@ -7,6 +7,7 @@
 #include "effects/gain_commands.h"
 #include "effects/rate_commands.h"
 #include "effects/speed_pitch.h"
+#include "frame/view_commands.h"
 
 namespace klangor {
 
@@ -18,6 +19,7 @@ void AddAllCommands(LCommandTable& table) {
   AddDynamicsCommands(table);
   AddSpeedPitchCommands(table);
   AddConvertCommands(table);
+  AddViewCommands(table);
 }
 
 }  // namespace klangor
