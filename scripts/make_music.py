@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Writes a short stereo piece as a 16-bit 44100 Hz WAV file: plucked notes with decaying
 envelopes, a bass line on the left and a melody on the right, and a louder last bar, so that
 a waveform picture of it can be told apart from noise.  With --peaks PNG it also draws the
