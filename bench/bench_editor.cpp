@@ -116,7 +116,7 @@ std::unique_ptr<LWaveDocumentView> WideWaveView(LRef<LSoundDocument> document) {
 
 void Redraw(LWaveDocumentView& view) {
   view.Refresh();
-  while (!view.MainView().Complete()) QApplication::processEvents(QEventLoop::AllEvents);
+  while (!view.MainView().Complete()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   view.MainView().repaint();
 }
 

@@ -22,9 +22,11 @@ inline constexpr int64_t kLongRate = 44100;
 inline constexpr int64_t kRealFrames = kLongRate * 60;
 
 inline LSegmentList LongStereoSound(int64_t minutes) {
-  static std::map<int64_t, LSegmentList> made;
-  auto found = made.find(minutes);
-  if (found != made.end()) return found->second;
+  // Kept for the whole run and never destroyed: the block store may be gone at exit before a
+  // static list could release its segments.
+  static auto* made = new std::map<int64_t, LSegmentList>;
+  auto found = made->find(minutes);
+  if (found != made->end()) return found->second;
   static bool folder = LBlockStore::Instance().SetWorkingFolder(
       (std::filesystem::temp_directory_path() / "klangor-bench").string());
   (void)folder;
@@ -49,7 +51,7 @@ inline LSegmentList LongStereoSound(int64_t minutes) {
   audio.WriteAt(middle * 8, samples.data(), static_cast<int64_t>(samples.size()) * 4);
   LSegmentList sound(static_cast<int32_t>(kLongRate), 2);
   sound.Append(LSegment::AdoptBlock(block, 0, static_cast<int32_t>(frames)));
-  return made.emplace(minutes, sound).first->second;
+  return made->emplace(minutes, sound).first->second;
 }
 
 }  // namespace klangor::bench

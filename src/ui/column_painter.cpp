@@ -14,11 +14,14 @@ namespace {
 constexpr auto kPieceInterval = std::chrono::milliseconds(25);
 constexpr int32_t kPieceColumns = 512;
 
-// The painter never competes with playback: the lowest scheduling priority (best effort;
-// lowering needs no privilege and the thread ends with its control).
+// The painter yields to playback and the user-interface thread: a few steps below normal
+// (a third of a normal thread's share when they compete). Not the lowest: that would starve the
+// waveform whenever any other program keeps the processor busy. Lowering needs no privilege and
+// the thread ends with its control.
 void LowerPriority() {
+  constexpr int kNiceSteps = 5;
   const auto thread = static_cast<id_t>(::syscall(SYS_gettid));
-  ::setpriority(PRIO_PROCESS, thread, 19);
+  ::setpriority(PRIO_PROCESS, thread, ::getpriority(PRIO_PROCESS, thread) + kNiceSteps);
 }
 
 }  // namespace
