@@ -19,6 +19,7 @@
 #include "store/sound_document.h"
 #include "store/wave_columns.h"
 #include "support/test_env.h"
+#include "ui/qt_test_app.h"
 #include "support/test_streams.h"
 #include "ui/wave_control.h"
 #include "ui/wave_view.h"
@@ -28,27 +29,9 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 namespace klangor {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "wave_view_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    test::UsePrivateHome(test::TempPath("-home"));
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
+using test::App;
+using test::WaitFor;
 
-bool WaitFor(const std::function<bool()>& condition, int ms = 20000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 // A stereo sound: a sine on the left whose level rises over the sound, silence on the right
 // for its second half.
