@@ -92,6 +92,7 @@ LWaveDocumentView::LWaveDocumentView(LRef<LSoundDocument> document, QWidget* par
       if (Hooks().selectionChanged) Hooks().selectionChanged();
     };
     control->contextMenu = [this](QPoint at) { ShowContextMenu(at); };
+    control->installEventFilter(this);
   }
   connect(scroll_, &QScrollBar::valueChanged, this, [this](int value) {
     if (showing_) return;
@@ -247,6 +248,21 @@ void LWaveDocumentView::ShowContextMenu(QPoint at) {
     connect(action, &QAction::triggered, this, [this, command] { Run(command); });
   }
   menu.exec(at);
+}
+
+bool LWaveDocumentView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Wheel) {
+    wheelEvent(static_cast<QWheelEvent*>(event));
+    return event->isAccepted();
+  }
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown) {
+      keyPressEvent(key);
+      return true;
+    }
+  }
+  return LDocumentView::eventFilter(watched, event);
 }
 
 void LWaveDocumentView::wheelEvent(QWheelEvent* event) {

@@ -35,6 +35,8 @@ class LWaveDocumentView final : public LDocumentView {
  protected:
   void wheelEvent(QWheelEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // The controls' wheel and keys come here.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BindSound();

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -145,6 +146,32 @@ TEST_F(WaveViewTest, DraggingPastTheRightEdgeScrollsTheView) {
   EXPECT_EQ(document->selectionStart, pivot);
   QTest::qWait(200);
   EXPECT_EQ(document->visibleStart, start);  // released: the scrolling stops
+}
+
+TEST_F(WaveViewTest, WheelKeysAndTheOverviewMoveTheView) {
+  SetVisibleRange(*document, 0, 20000);
+  Show();
+  LWaveControl& main = view->MainView();
+  // The wheel scrolls by a tenth of the view; Page Down by a page, Page Up back.
+  QWheelEvent wheel(QPointF(50, 50), main.mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(&main, &wheel);
+  EXPECT_EQ(document->visibleStart, 2000);
+  main.setFocus();
+  QTest::keyClick(&main, Qt::Key_PageDown);
+  EXPECT_EQ(document->visibleStart, 22000);
+  QTest::keyClick(&main, Qt::Key_PageUp);
+  EXPECT_EQ(document->visibleStart, 2000);
+  EXPECT_EQ(view->ScrollBar().value(), 2000);
+  // A click in the overview puts the cursor there and brings the view to it.
+  LWaveControl& overview = view->Overview();
+  const int x = overview.width() * 3 / 4;
+  QTest::mouseClick(&overview, Qt::LeftButton, {}, QPoint(x, overview.height() / 2));
+  const int64_t frame = overview.Geometry().ColumnToFrame(overview.ColumnAt(x));
+  EXPECT_EQ(document->cursor, frame);
+  EXPECT_LE(document->visibleStart, frame);
+  EXPECT_GT(document->visibleEnd, frame);
+  EXPECT_EQ(main.Geometry().ViewStart(), document->visibleStart);
 }
 
 TEST_F(WaveViewTest, ColumnsMatchTheComputationAfterZoomAndScroll) {
