@@ -39,7 +39,7 @@ test-release: build
 
 test-asan: build-asan
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS) -LE slow
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 bench: build
 	@scripts/bench.sh $(BUILD)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench_signal.h"
+#include "audio/pump.h"
 #include "dsp/limiter.h"
 #include "dsp/processing_pump.h"
 #include "effects/auto_volume.h"

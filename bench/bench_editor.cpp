@@ -15,7 +15,7 @@
 
 #include "bench_long_sound.h"
 #include "bench_signal.h"
-#include "effects/amplify_normalize.h"
+#include "effects/normalize.h"
 #include "effects/echo.h"
 #include "effects/stream_effect.h"
 #include "settings/settings_store.h"

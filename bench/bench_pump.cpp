@@ -60,7 +60,7 @@ void BM_LoadHourFromWav(benchmark::State& state) {
   for (auto _ : state) {
     LSegmentList list;
     LRef<LSoundStream> stream = OpenWaveFile(HourFile());
-    LoadStream(*stream, HourFile(), list, progress);
+    LoadStream(stream, HourFile(), list, progress);
     benchmark::DoNotOptimize(list.Length());
   }
 }
@@ -71,7 +71,7 @@ void BM_PumpHourThroughNeutralFilter(benchmark::State& state) {
   auto document = MakeRef<LSoundDocument>();
   {
     LRef<LSoundStream> stream = OpenWaveFile(HourFile());
-    LoadStream(*stream, HourFile(), document->sound, progress);
+    LoadStream(stream, HourFile(), document->sound, progress);
   }
   const LEffectTask task{"Neutral", std::make_shared<LPassProcessor>()};
   for (auto _ : state) {

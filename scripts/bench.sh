@@ -146,6 +146,37 @@ echo "ratio sox / klangor FIR:                  $(ratio "$sox_fir" "$fir_time")"
 rm -rf "$data/sox-fx.wav" "$data/fx-out"
 
 echo
+echo "== Equalizer, high-pass filter and spectral subtraction on a 10-minute stereo 44100 Hz file =="
+in10="$data/in10.wav"
+[ -f "$in10" ] || sox -V1 -R -n -b 16 -c 2 -r 44100 "$in10" synth 600 pinknoise tremolo 0.5 80 vol 0.7
+mkdir -p "$data/fx-out" "$data/xdg/Tessaly Audio/Klangor"
+x_real() { echo "scale=0; 600 / $1" | bc -l; }
+# The equalizer's curve ("equalizer.dat": count, then position and level bytes) boosts the
+# bass and the treble and cuts the middle; sox gets ten bands of the same shape.
+printf '\007\000\346\050\310\132\200\226\074\310\200\346\334\377\377' > "$data/xdg/Tessaly Audio/Klangor/equalizer.dat"
+eq_bands=""
+for band in 31:+5 62:+5 125:+4 250:+2 500:0 1000:-4 2000:-6 4000:0 8000:+4 16000:+6; do
+  eq_bands="$eq_bands equalizer ${band%%:*} 1q ${band##*:}"
+done
+sox_eq=$(best_of 3 "$data/sox-fx.wav" sox -V1 "$in10" "$data/sox-fx.wav" $eq_bands)
+klangor_eq=$(best_of 3 "$data/fx-out/in10.wav" env XDG_DATA_HOME="$data/xdg" "$batch" -q --command 6 --output-folder "$data/fx-out" "$in10")
+sox_hp=$(best_of 3 "$data/sox-fx.wav" sox -V1 "$in10" "$data/sox-fx.wav" highpass 250)
+klangor_hp=$(best_of 3 "$data/fx-out/in10.wav" "$batch" -q --command 5=250 --output-folder "$data/fx-out" "$in10")
+sox -V1 "$in10" -n trim 0 2 noiseprof "$data/noise.prof"
+sox_nr=$(best_of 3 "$data/sox-fx.wav" sox -V1 "$in10" "$data/sox-fx.wav" noisered "$data/noise.prof" 0.2)
+klangor_nr=$(best_of 3 "$data/fx-out/in10.wav" "$batch" -q --command 11=30 --output-folder "$data/fx-out" "$in10")
+echo "sox in.wav out.wav equalizer x 10:        ${sox_eq} s ($(x_real "$sox_eq") x real time)"
+echo "klangor-batch --command 6 (equalizer):    ${klangor_eq} s ($(x_real "$klangor_eq") x real time)"
+echo "ratio sox / klangor-batch (equalizer):    $(ratio "$sox_eq" "$klangor_eq")"
+echo "sox in.wav out.wav highpass 250:          ${sox_hp} s ($(x_real "$sox_hp") x real time)"
+echo "klangor-batch --command 5=250:            ${klangor_hp} s ($(x_real "$klangor_hp") x real time)"
+echo "ratio sox / klangor-batch (high-pass):    $(ratio "$sox_hp" "$klangor_hp")"
+echo "sox in.wav out.wav noisered prof 0.2:     ${sox_nr} s ($(x_real "$sox_nr") x real time)"
+echo "klangor-batch --command 11=30:            ${klangor_nr} s ($(x_real "$klangor_nr") x real time)"
+echo "ratio sox / klangor-batch (noise red.):   $(ratio "$sox_nr" "$klangor_nr")"
+rm -rf "$data/sox-fx.wav" "$data/fx-out" "$data/noise.prof"
+
+echo
 echo "== Sample rate and speed: a 10-minute stereo 44100 Hz file =="
 music10="$data/music10.wav"
 [ -f "$music10" ] || sox -V1 -R -n -b 16 -c 2 -r 44100 "$music10" synth 600 pinknoise synth 600 sine mix 300-2000 \

@@ -27,12 +27,6 @@ std::string Replace(std::string text, const std::string& value) {
   return at == std::string::npos ? text : text.replace(at, 2, value);
 }
 
-std::string SaveSpaceMessage(const std::string& file) {
-  return "Kann die Datei nicht speichern, \"" + file +
-         "\" da nicht genügend freier Speicherplatz vorhanden ist. Bitte versuchen Sie die Datei an einem "
-         "anderen Ort zu speichern oder löschen Sie alte Dateien und versuche Sie es dann erneut.";
-}
-
 std::string SavedSpaceMessage(const std::string& file) {
   return "Die Datei \"" + file +
          "\" wurde eventuell nicht gespeichert, da zu wenig freier Speicherplatz vorhanden ist. Bitte versuchen "
@@ -206,7 +200,7 @@ bool OpenAudioDocument(LCommandContext& context, const std::string& path, bool* 
   auto document = MakeRef<LSoundDocument>();
   document->fileName = path;
   const LResult result = context.ui.RunWithProgress("Lade Datei " + FileNameOf(path), [&](LProgress& progress) {
-    return LoadStream(*stream, path, document->sound, progress);
+    return LoadStream(stream, path, document->sound, progress);
   });
   stream.Reset();
   if (result != LResult::kDone) {
@@ -225,7 +219,7 @@ bool OpenAudioDocument(LCommandContext& context, const std::string& path, bool* 
 
 bool SaveDocumentAs(LCommandContext& context, LSoundDocument& document, const std::string& path) {
   context.frame.StopPlayback();
-  if (!EnoughSpace(context, FolderOf(path), SaveSpaceMessage(path))) return false;
+  if (!EnoughSpace(context, FolderOf(path), NoSpaceToSaveMessage(path))) return false;
   const LFormatEntry* format = FindFormat(LowerExtension(path));
   if (format == nullptr || format->create == nullptr) {
     context.ui.Message(CannotCreateMessage(path), kCaption, LButtons::kOk, LIcon::kError);
@@ -235,13 +229,16 @@ bool SaveDocumentAs(LCommandContext& context, LSoundDocument& document, const st
   const int32_t rate = document.sound.SampleRate();
   const int channels = document.sound.Channels();
   LRef<LSoundStream> reader = OpenSegmentStream(document.sound);  // a private copy of the list
+  LSaveFailure failure = LSaveFailure::kNone;
   const LResult result = context.ui.RunWithProgress(kSaveProgressTitle, [&](LProgress& progress) {
-    return SaveStream(*reader, path,
+    return SaveStream(reader, path,
                       [&](const std::string& target) { return format->create(target, rate, channels, formats); },
-                      progress);
+                      progress, &failure);
   });
   if (result != LResult::kDone) {
-    if (result == LResult::kFailed) {
+    if (failure == LSaveFailure::kNoSpace) {  // refused before writing: it cannot fit
+      context.ui.Message(NoSpaceToSaveMessage(path), kLowSpaceCaption, LButtons::kOk, LIcon::kInformation);
+    } else if (result == LResult::kFailed) {
       context.ui.Message(CannotCreateMessage(path), kCaption, LButtons::kOk, LIcon::kError);
     }
     return false;

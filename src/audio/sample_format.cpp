@@ -41,14 +41,9 @@ void DecodeS32(const uint8_t* in, int32_t* out, size_t n) {
 
 // The encoders compute in unsigned 32-bit arithmetic: the kept low bits are the same as
 // with unbounded integers, and overflow is defined.
-//
-// 8-bit: the rounding step of 4096 would carry the top of the 16-bit range (522240 up to
-// full scale) to 128, which wraps to the most negative byte; those values take the largest
-// byte instead. Beyond full scale the low bits are kept as for the other widths.
 void EncodeU8(const int32_t* in, uint8_t* out, size_t n) {
   for (size_t i = 0; i < n; ++i) {
-    int32_t x = in[i] >= 522240 && in[i] < 524288 ? 522239 : in[i];
-    uint32_t u = static_cast<uint32_t>(x) + 2048u;
+    uint32_t u = static_cast<uint32_t>(KeepBelowEightBitTop(in[i])) + 2048u;
     out[i] = static_cast<uint8_t>((u >> 12) + 128u);
   }
 }

@@ -33,4 +33,12 @@ void DecodeSamples(LSampleWidth width, const uint8_t* in, int32_t* out, size_t s
 // Internal samples to little-endian file data.
 void EncodeSamples(LSampleWidth width, const int32_t* in, uint8_t* out, size_t sampleCount);
 
+// The 8-bit encoders' rule (signed and unsigned codes alike): the rounding step of 4096 would
+// carry the top of the 16-bit range (522240 up to full scale) to 128, which wraps to the most
+// negative code; those values take the largest code instead. Beyond full scale the low bits
+// are kept as for the other widths.
+inline int32_t KeepBelowEightBitTop(int32_t sample) {
+  return sample >= 522240 && sample < 524288 ? 522239 : sample;
+}
+
 }  // namespace klangor

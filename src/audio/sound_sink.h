@@ -9,7 +9,12 @@
 //   each concrete sink's destructor calls it. Call it explicitly to learn whether finishing
 //   worked: afterwards Failed() covers creation, every write and the finish.
 // - Error bit kCannotWrite means the output could not be created or written; a caller that
-//   finds it set treats the output as lost.
+//   finds it set treats the output as lost. kNoSpace comes with it when the output was
+//   refused before the first write because it would not fit on its disk.
+// - ExpectFrames(n), called before the first write by a caller that knows how many frames
+//   will follow, returns the bytes the output will then hold (-1 when the sink cannot tell:
+//   compressed output, a pipe). Sinks that write files choose their layout for that size and
+//   refuse what would not fit into the free space of the file system (kNoSpace).
 
 #include <cstdint>
 
@@ -20,6 +25,7 @@ namespace klangor {
 class LSoundSink : public LRefCounted {
  public:
   static constexpr uint8_t kCannotWrite = 1;
+  static constexpr uint8_t kNoSpace = 2;
 
   int32_t FramesWritten() const { return framesWritten_; }
   int32_t SampleRate() const { return sampleRate_; }
@@ -30,6 +36,8 @@ class LSoundSink : public LRefCounted {
   virtual void Write(const int32_t* frames, int32_t frameCount) = 0;
   virtual void Seek(int32_t frame) = 0;
   virtual void Finish() {}
+  virtual int64_t ExpectFrames(int64_t /*frameCount*/) { return -1; }
+  bool LacksSpace() const { return (errorFlags_ & kNoSpace) != 0; }
 
  protected:
   // A channel count of 0 becomes 1 and sets kCannotWrite.

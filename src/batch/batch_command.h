@@ -1,22 +1,42 @@
 #pragma once
 // The batch processor's commands: the table of the 21 commands with the layout of their
-// stored values, the command records of a command list, and their description lines.
+// values, the stored values they fall back to and what each one does to a document; the
+// command records of a command list, and their description lines.
 //
 // A record holds the command number and the command's values as bytes (little-endian, in the
 // layout of the table). A record without data, or whose data length differs from the table's,
 // takes its values from the stored values that the effect dialogs keep ("StoredValues").
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "audio/progress.h"
+#include "audio/result.h"
 #include "settings/settings_store.h"
+#include "store/sound_document.h"
 
 namespace klangor {
 
 // How one value is stored in a record.
 enum class LBatchField { kU32, kS16, kU8, kS8 };
+
+struct LBatchCommand;
+
+// Receives the run's messages (why a file failed, which command was skipped).
+using LBatchReport = std::function<void(const std::string& message)>;
+
+// What a command's run function gets: the record, its values (BatchCommandValues) and the
+// document whose whole sound is selected.
+struct LBatchRunContext {
+  const LBatchCommand& command;
+  const std::vector<int32_t>& values;
+  LSoundDocument& document;
+  LProgress& progress;
+  const LBatchReport& report;
+};
 
 struct LBatchCommandInfo {
   uint32_t number;
@@ -24,6 +44,12 @@ struct LBatchCommandInfo {
   std::vector<LBatchField> fields;  // empty for commands without values or with a block
   uint32_t dataBytes;               // the data length a record must have; 0 without data
   const char* description;          // printf-style, empty for none
+  // The stored values a record without its own values takes, in field order; the description
+  // line shows `shownValues` instead where given (their defaults may differ).
+  std::vector<LIntSetting> storedValues{};
+  std::vector<LIntSetting> shownValues{};
+  // What the command does.
+  LResult (*run)(const LBatchRunContext& context) = nullptr;
 };
 
 // The 21 commands in number order (0 to 20).
@@ -53,5 +79,10 @@ std::vector<int32_t> BatchCommandValues(const LBatchCommand& command, const LSet
 
 // The description line shown next to the command's name (empty for commands without one).
 std::string BatchCommandDescription(const LBatchCommand& command, const LSettingsStore& settings);
+
+// Runs the command over the document's selection (the batch selects the whole sound). Unknown
+// numbers are skipped.
+LResult RunBatchCommand(const LBatchCommand& command, LSoundDocument& document, const LSettingsStore& settings,
+                        LProgress& progress, const LBatchReport& report);
 
 }  // namespace klangor

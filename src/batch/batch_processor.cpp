@@ -1,6 +1,5 @@
 #include "batch/batch_processor.h"
 
-#include "batch/batch_operations.h"
 #include "docio/load_save.h"
 #include "docio/raw_settings.h"
 #include "formats/format_table.h"
@@ -13,18 +12,20 @@
 namespace klangor {
 namespace {
 
-LResult SaveAs(LSoundStream& source, const std::string& output, const LFormatSettings& formats,
+LResult SaveAs(LRef<LSoundStream> source, const std::string& output, const LFormatSettings& formats,
                LProgress& progress, const LBatchReport& report) {
   const LFormatEntry* format = FindFormat(LowerExtension(output));
   if (format == nullptr || format->create == nullptr) {
     report(CannotCreateMessage(output));
     return LResult::kFailed;
   }
-  const int32_t rate = source.SampleRate();
-  const int channels = source.Channels();
+  const int32_t rate = source->SampleRate();
+  const int channels = source->Channels();
+  LSaveFailure failure = LSaveFailure::kNone;
   const LResult result = SaveStream(
-      source, output, [&](const std::string& path) { return format->create(path, rate, channels, formats); }, progress);
-  if (result == LResult::kFailed) report(CannotCreateMessage(output));
+      std::move(source), output, [&](const std::string& path) { return format->create(path, rate, channels, formats); },
+      progress, &failure);
+  if (result == LResult::kFailed) report(SaveFailureMessage(failure, output));
   return result;
 }
 
@@ -43,12 +44,11 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
   // Without commands the file is only converted: it goes straight from the decoder into the
   // new file, sparing the copy into the block store and back (the output replaces its file
   // only when complete, so this is safe even when it is the source itself).
-  if (job.commands.empty()) return SaveAs(*stream, output, formats, progress, report);
+  if (job.commands.empty()) return SaveAs(std::move(stream), output, formats, progress, report);
 
   auto document = MakeRef<LSoundDocument>();
   document->fileName = file;
-  LResult result = LoadStream(*stream, file, document->sound, progress);
-  stream.Reset();
+  LResult result = LoadStream(std::move(stream), file, document->sound, progress);
   if (result != LResult::kDone) {
     if (result == LResult::kFailed) report(PlainOpenMessage(file));
     return result;
@@ -56,12 +56,11 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
 
   for (const LBatchCommand& command : job.commands) {
     document->SetSelection(0, document->Length(), 0);
-    result = RunBatchOperation(command, *document, settings, progress, report);
+    result = RunBatchCommand(command, *document, settings, progress, report);
     if (result != LResult::kDone) return result;
   }
 
-  LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
-  return SaveAs(*reader, output, formats, progress, report);
+  return SaveAs(OpenSegmentStream(document->sound), output, formats, progress, report);
 }
 
 }  // namespace

@@ -39,9 +39,6 @@ struct LBatchJob {
   LBatchOutput output;
 };
 
-// Receives the run's messages (why a file failed, which command was skipped).
-using LBatchReport = std::function<void(const std::string& message)>;
-
 LResult RunBatchJob(const LBatchJob& job, const LSettingsStore& settings, LProgress& progress,
                     const LBatchReport& report);
 

@@ -2,7 +2,6 @@
 
 #include <ostream>
 
-#include "batch/batch_operations.h"
 #include "batch/batch_processor.h"
 #include "batch/batch_script.h"
 #include "docio/raw_settings.h"
@@ -23,9 +22,7 @@ bool Probe(const std::string& input, const LFormatSettings& formats, std::ostrea
 
 void ListCommands(std::ostream& out) {
   for (const LBatchCommandInfo& info : BatchCommands()) {
-    out << info.number << "  " << info.name;
-    if (!BatchCommandAvailable(info.number)) out << "  (noch nicht verfügbar)";
-    out << "\n";
+    out << info.number << "  " << info.name << "\n";
   }
 }
 

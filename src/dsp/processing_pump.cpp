@@ -1,7 +1,6 @@
 #include "dsp/processing_pump.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "audio/pump.h"
 #include "audio/sample_format.h"
@@ -9,23 +8,6 @@
 #include "dsp/limiter.h"
 
 namespace klangor {
-
-LResult CopyFrames(LSoundStream& source, LSoundSink& sink, int64_t frameCount, LProgress& progress,
-                   int64_t progressBase, int64_t progressTotal) {
-  std::vector<int32_t> buffer(static_cast<size_t>(kPumpFrames) * source.Channels());
-  progressTotal = std::max<int64_t>(progressTotal, 1);
-  int64_t done = 0;
-  for (;;) {
-    if (progress.Cancelled()) return LResult::kCancelled;
-    if (done >= frameCount) return LResult::kDone;
-    const auto piece = static_cast<int32_t>(std::min<int64_t>(frameCount - done, kPumpFrames));
-    source.Read(buffer.data(), piece);
-    sink.Write(buffer.data(), piece);
-    if (sink.Failed()) return LResult::kFailed;
-    done += piece;
-    progress.SetProgress(progressBase + done, progressTotal);
-  }
-}
 
 LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSoundSink& sink,
                        LProgress& progress) {
@@ -41,6 +23,9 @@ LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSou
   }
   LRef<LSoundStream> limited = MakeLimiter(std::move(adapted), kFullScale16);
   const int64_t total = std::max<int64_t>(int64_t{limited->Length()} - limited->Position(), 0);
+  // The sink learns the length before the first write; one that cannot hold it refuses.
+  sink.ExpectFrames(total);
+  if (sink.Failed()) return LResult::kFailed;
   return CopyFrames(*limited, sink, total, progress, 0, total);
 }
 

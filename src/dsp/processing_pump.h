@@ -5,9 +5,9 @@
 // It shows the title and "Bitte warten...", fails (2) when the source is not usable or the
 // sink cannot be written, puts the format adapter (to the sink's rate and channel count)
 // and then the limiter at 16-bit full scale behind the source (each only where it has
-// something to do), and copies the frames from the adapted stream's position to its length
-// in pieces of 8192, asking before each piece whether the user cancelled (1). A sink that
-// fails to write ends the run as failed.
+// something to do), announces the length to the sink (ExpectFrames: a sink that cannot
+// hold it fails the pump before anything is written), and copies the frames from the adapted stream's position to its length
+// with the pump's loop (audio/pump.h).
 
 #include <cstdint>
 #include <string>

@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "audio/time_units.h"
-#include "docio/load_save.h"
+#include "edit/auto_split.h"
+#include "edit/auto_trim.h"
 #include "edit/edit_dialogs.h"
+#include "edit/save_sound.h"
 #include "formats/format_table.h"
 #include "formats/open_messages.h"
 #include "frame/command_steps.h"
@@ -69,7 +71,7 @@ void SelectRange(LCommandContext& context) {
   if (document == nullptr) return;
   LFrameModel& frame = context.frame;
   LRangeDialog dialog(
-      *document, [&frame] { frame.RedrawActiveDocument(); },
+      LRef<LSoundDocument>(document), [&frame] { frame.RedrawActiveDocument(); },
       [&frame](const LSegmentList& piece) {
         auto preview = MakeRef<LSoundDocument>();
         preview->sound = piece;
@@ -145,6 +147,17 @@ void TrimEnd(LCommandContext& context) {
   FinishTrim(context, *document, name);
 }
 
+void AutoTrim(LCommandContext& context) {
+  LSoundDocument* document = ActiveDocument(context);
+  if (document == nullptr) return;
+  context.frame.StopPlayback();
+  BeginEdit(context.frame, kAutoTrimUndoName);
+  const int32_t threshold = context.settings.Read(kAutoTrimThreshold);
+  const LResult result = context.ui.RunWithProgress(
+      kAutoTrimTitle, [&](LProgress& progress) { return RunAutoTrim(*document, threshold, progress); });
+  if (result == LResult::kDone) FinishTrim(context, *document, kAutoTrimUndoName);
+}
+
 void SilenceSelection(LCommandContext& context) {
   LSoundDocument* document = ActiveDocument(context);
   if (document == nullptr) return;
@@ -196,7 +209,11 @@ void LoopRepeat(LCommandContext& context) {
   const int32_t end = document->selectionEnd;
   // Only a full disk can make it fail (for very many copies of a short range); the sound then
   // stays as it was.
-  RepeatRangeCompact(document->sound, start, end, count);
+  if (RepeatRangeCompact(document->sound, start, end, count) != LResult::kDone) {
+    context.frame.RedrawActiveDocument();
+    context.ui.Message(LowSpaceMessage(name), kLowSpaceCaption, LButtons::kOk, LIcon::kInformation);
+    return;
+  }
   FinishEdit(context, name, start, OneSecond(*document));
   ShowAll(*document);
   document->SetSelection(start, end, document->cursor);
@@ -254,46 +271,36 @@ void SaveSelectionAs(LCommandContext& context) {
       break;
     }
   }
-  const LSegmentList part = SelectedPart(*document);
-  const LFormatEntry* wave = FindFormat("wav");
-  LRef<LSoundStream> reader = OpenSegmentStream(part);
-  LResult result = context.ui.RunWithProgress("Speichere Datei...", [&](LProgress& progress) {
-    return SaveStream(*reader, path,
-                      [&](const std::string& target) {
-                        return wave->create(target, part.SampleRate(), part.Channels(), LFormatSettings{});
-                      },
-                      progress);
-  });
-  if (result == LResult::kFailed) {
-    context.ui.Message(CannotCreateMessage(path), "Klangor", LButtons::kOk, LIcon::kError);
-  }
+  SaveSoundAs(context, SelectedPart(*document), path, *FindFormat("wav"));
 }
 
 }  // namespace
 
 void AddEditCommands(LCommandTable& table) {
-  table.Add({kCmdDelete, "&Löschen", Delete});
-  table.Add({kCmdSelectAll, "Alles markieren", SelectAll});
-  table.Add({kCmdSelectToStart, "Anfang markieren", SelectToStart});
-  table.Add({kCmdSelectToEnd, "Ende markieren", SelectToEnd});
-  table.Add({kCmdSelectRange, "Bereich markieren", SelectRange});
-  table.Add({kCmdMarkFirst, "Erste Position markieren", MarkFirst});
-  table.Add({kCmdMarkSecond, "Zweite Position markieren", MarkSecond});
-  table.Add({kCmdSelectMarks, "Markierung wiederrufen", SelectMarks});
-  table.Add({kCmdTrim, "Trimmen", Trim});
-  table.Add({kCmdTrimStart, "Start trimmen", TrimStart});
-  table.Add({kCmdTrimEnd, "Ende trimmen", TrimEnd});
-  table.Add({kCmdSilenceSelection, "Stille im ausgewähltem Bereich", SilenceSelection});
-  table.Add({kCmdInsertSilenceStart, "Anfang",
+  table.Add({CommandId(LEditCommandId::kDelete), "&Löschen", Delete});
+  table.Add({CommandId(LEditCommandId::kSelectAll), "Alles markieren", SelectAll});
+  table.Add({CommandId(LEditCommandId::kSelectToStart), "Anfang markieren", SelectToStart});
+  table.Add({CommandId(LEditCommandId::kSelectToEnd), "Ende markieren", SelectToEnd});
+  table.Add({CommandId(LEditCommandId::kSelectRange), "Bereich markieren", SelectRange});
+  table.Add({CommandId(LEditCommandId::kMarkFirst), "Erste Position markieren", MarkFirst});
+  table.Add({CommandId(LEditCommandId::kMarkSecond), "Zweite Position markieren", MarkSecond});
+  table.Add({CommandId(LEditCommandId::kSelectMarks), "Markierung wiederrufen", SelectMarks});
+  table.Add({CommandId(LEditCommandId::kTrim), "Trimmen", Trim});
+  table.Add({CommandId(LEditCommandId::kTrimStart), "Start trimmen", TrimStart});
+  table.Add({CommandId(LEditCommandId::kTrimEnd), "Ende trimmen", TrimEnd});
+  table.Add({CommandId(LEditCommandId::kAutoTrim), "Automatisch trimmen", AutoTrim});
+  table.Add({CommandId(LEditCommandId::kAutoSplit), "Auto Split...", AutoSplitCommand});
+  table.Add({CommandId(LEditCommandId::kSilenceSelection), "Stille im ausgewähltem Bereich", SilenceSelection});
+  table.Add({CommandId(LEditCommandId::kInsertSilenceStart), "Anfang",
              [](LCommandContext& context) { InsertSilence(context, LSilencePlace::kStart); }});
-  table.Add({kCmdInsertSilenceCursor, "Aktuelle",
+  table.Add({CommandId(LEditCommandId::kInsertSilenceCursor), "Aktuelle",
              [](LCommandContext& context) { InsertSilence(context, LSilencePlace::kCursor); }});
-  table.Add({kCmdInsertSilenceEnd, "Ende",
+  table.Add({CommandId(LEditCommandId::kInsertSilenceEnd), "Ende",
              [](LCommandContext& context) { InsertSilence(context, LSilencePlace::kEnd); }});
-  table.Add({kCmdLoopRepeat, "Loop wiederholen...", LoopRepeat});
-  table.Add({kCmdSplitHere, "An dieser Stelle in zwei Teile splitten", SplitHere});
-  table.Add({kCmdCopyToNew, "Nach neu kopieren", CopyToNew});
-  table.Add({kCmdSaveSelectionAs, "Speicher markierte Region als...", SaveSelectionAs});
+  table.Add({CommandId(LEditCommandId::kLoopRepeat), "Loop wiederholen...", LoopRepeat});
+  table.Add({CommandId(LEditCommandId::kSplitHere), "An dieser Stelle in zwei Teile splitten", SplitHere});
+  table.Add({CommandId(LEditCommandId::kCopyToNew), "Nach neu kopieren", CopyToNew});
+  table.Add({CommandId(LEditCommandId::kSaveSelectionAs), "Speicher markierte Region als...", SaveSelectionAs});
 }
 
 }  // namespace klangor

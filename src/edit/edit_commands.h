@@ -5,26 +5,28 @@
 
 namespace klangor {
 
-enum LEditCommandId : int {
-  kCmdDelete = 2006,
-  kCmdSelectAll = 2007,
-  kCmdLoopRepeat = 2009,
-  kCmdTrim = 2010,
-  kCmdTrimStart = 2011,
-  kCmdTrimEnd = 2012,
-  kCmdSilenceSelection = 2014,
-  kCmdInsertSilenceStart = 2015,
-  kCmdInsertSilenceCursor = 2016,
-  kCmdInsertSilenceEnd = 2017,
-  kCmdCopyToNew = 2021,
-  kCmdSelectToStart = 2022,
-  kCmdSelectToEnd = 2023,
-  kCmdSelectRange = 2027,
-  kCmdSaveSelectionAs = 2028,
-  kCmdSplitHere = 2029,
-  kCmdMarkFirst = 2030,
-  kCmdMarkSecond = 2031,
-  kCmdSelectMarks = 2032,
+enum class LEditCommandId : int {
+  kDelete = 2006,
+  kSelectAll = 2007,
+  kLoopRepeat = 2009,
+  kTrim = 2010,
+  kTrimStart = 2011,
+  kTrimEnd = 2012,
+  kAutoTrim = 2013,
+  kSilenceSelection = 2014,
+  kInsertSilenceStart = 2015,
+  kInsertSilenceCursor = 2016,
+  kInsertSilenceEnd = 2017,
+  kCopyToNew = 2021,
+  kSelectToStart = 2022,
+  kSelectToEnd = 2023,
+  kSelectRange = 2027,
+  kSaveSelectionAs = 2028,
+  kSplitHere = 2029,
+  kMarkFirst = 2030,
+  kMarkSecond = 2031,
+  kSelectMarks = 2032,
+  kAutoSplit = 2034,
 };
 
 // The dialog texts of "Speicher markierte Region als...".

@@ -15,7 +15,8 @@ namespace klangor {
 // when there are none.
 int32_t FieldToInt(const std::string& text);
 
-// "Stille einfügen": the length of silence to insert, in milliseconds.
+// "Stille einfügen": the length of silence to insert, in milliseconds, brought into the range
+// of "SilenceTimes" (0 to 10 minutes).
 class LSilenceDialog final : public LDialogModel {
  public:
   static constexpr char kTitle[] = "Stille einfügen";
@@ -23,12 +24,13 @@ class LSilenceDialog final : public LDialogModel {
 
   explicit LSilenceDialog(int32_t lengthMs) : lengthText(std::to_string(lengthMs)) {}
   std::string Title() const override { return kTitle; }
-  int32_t LengthMs() const { return FieldToInt(lengthText); }
+  int32_t LengthMs() const;
 
   std::string lengthText;
 };
 
-// "Loop wiederholen": how many more times the selection is inserted after itself.
+// "Loop wiederholen": how many more times the selection is inserted after itself, brought into
+// the range of "RepeatNumTimes" (0 to 1000).
 class LRepeatDialog final : public LDialogModel {
  public:
   static constexpr char kTitle[] = "Loop wiederholen";
@@ -36,7 +38,7 @@ class LRepeatDialog final : public LDialogModel {
 
   explicit LRepeatDialog(int32_t count) : countText(std::to_string(count)) {}
   std::string Title() const override { return kTitle; }
-  int32_t Count() const { return FieldToInt(countText); }
+  int32_t Count() const;
 
   std::string countText;
 };
@@ -51,8 +53,9 @@ class LRangeDialog final : public LDialogModel {
   static constexpr char kEndLabel[] = "Gewählter Bereich ist Ende";
   static constexpr char kPreviewButton[] = "Vorschau";
 
-  // `redraw` is called after the selection moved; `preview` plays a sound.
-  LRangeDialog(LSoundDocument& document, std::function<void()> redraw,
+  // `redraw` is called after the selection moved; `preview` plays a sound. The dialog holds
+  // the document it edits.
+  LRangeDialog(LRef<LSoundDocument> document, std::function<void()> redraw,
                std::function<void(const LSegmentList&)> preview);
   std::string Title() const override { return kTitle; }
 
@@ -68,7 +71,7 @@ class LRangeDialog final : public LDialogModel {
  private:
   int32_t FramesOf(const std::string& text) const;
 
-  LSoundDocument& document_;
+  LRef<LSoundDocument> document_;
   std::function<void()> redraw_;
   std::function<void(const LSegmentList&)> preview_;
   std::string startText_;

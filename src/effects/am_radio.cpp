@@ -1,4 +1,5 @@
 #include "effects/am_radio.h"
+#include "effects/effect_command.h"
 
 #include <algorithm>
 
@@ -37,5 +38,9 @@ LRef<LSoundStream> LAmRadioProcessor::MakeStream(LRef<LSoundStream> input) const
 }
 
 LEffectTask MakeAmRadioTask() { return {kAmRadioName, std::make_shared<LAmRadioProcessor>()}; }
+
+void AmRadioCommand(LCommandContext& context) {
+  RunStreamEffectCommand(context, {.undoName = kAmRadioName, .title = kAmRadioName}, [] { return MakeAmRadioTask(); });
+}
 
 }  // namespace klangor

@@ -9,6 +9,7 @@
 #include "effects/distortion.h"
 #include "effects/effect.h"
 #include "effects/one_pole.h"
+#include "frame/command_table.h"
 
 namespace klangor {
 
@@ -32,5 +33,8 @@ class LAmRadioProcessor final : public LEffectProcessor {
 };
 
 LEffectTask MakeAmRadioTask();
+
+// The menu command "AM Radioeffekt" (no dialog).
+void AmRadioCommand(LCommandContext& context);
 
 }  // namespace klangor

@@ -83,6 +83,91 @@ class LSpeechWeighting {
   LOnePoleLowPass lowPass_;
 };
 
+// The first pass as a sink: the frames go unchanged into the sample file; every window of
+// `window` frames is measured per channel (speech-weighted level byte), the bytes go into the
+// level file and each channel's histogram. Finish pads the last window with zeros (in both
+// files), as reading on past the end of the source would.
+class LLevelAnalysisSink final : public LSoundSink {
+ public:
+  LLevelAnalysisSink(int32_t sampleRate, int channels, int32_t window)
+      : LSoundSink(sampleRate, channels),
+        samples_("samples"),
+        levels_("levels"),
+        window_(window),
+        pending_(static_cast<size_t>(window) * Channels()),
+        weighted_(static_cast<size_t>(window)),
+        weighting_(static_cast<size_t>(Channels()), LSpeechWeighting(sampleRate)),
+        histograms_(static_cast<size_t>(Channels()), LLevelHistogram{}) {}
+
+  bool Ready() const { return samples_.IsOpen() && levels_.IsOpen(); }
+  const LTemporaryFile& Samples() const { return samples_; }
+  const LTemporaryFile& Levels() const { return levels_; }
+  const std::vector<LLevelHistogram>& Histograms() const { return histograms_; }
+
+  void Write(const int32_t* frames, int32_t frameCount) override {
+    if (frameCount <= 0 || Failed()) return;
+    const int channels = Channels();
+    if (!samples_.Append(frames, int64_t{frameCount} * channels * 4)) return SetError(kCannotWrite);
+    AddFramesWritten(frameCount);
+    while (frameCount > 0) {
+      if (filled_ == 0 && frameCount >= window_) {  // a whole window in place
+        Measure(frames);
+        frames += static_cast<size_t>(window_) * channels;
+        frameCount -= window_;
+        continue;
+      }
+      const int32_t n = std::min(frameCount, window_ - filled_);
+      std::copy_n(frames, static_cast<size_t>(n) * channels, pending_.begin() + static_cast<ptrdiff_t>(filled_) * channels);
+      filled_ += n;
+      frames += static_cast<size_t>(n) * channels;
+      frameCount -= n;
+      if (filled_ == window_) {
+        Measure(pending_.data());
+        filled_ = 0;
+      }
+    }
+    FlushLevels();
+  }
+  void Seek(int32_t) override {}
+  void Finish() override {
+    if (filled_ == 0 || Failed()) return;
+    std::fill(pending_.begin() + static_cast<ptrdiff_t>(filled_) * Channels(), pending_.end(), 0);
+    const size_t padding = static_cast<size_t>(window_ - filled_) * Channels();
+    if (!samples_.Append(pending_.data() + pending_.size() - padding, static_cast<int64_t>(padding) * 4)) {
+      return SetError(kCannotWrite);
+    }
+    Measure(pending_.data());
+    filled_ = 0;
+    FlushLevels();
+  }
+
+ private:
+  void Measure(const int32_t* windowFrames) {
+    const int channels = Channels();
+    for (int c = 0; c < channels; ++c) {
+      weighting_[static_cast<size_t>(c)].Weigh(windowFrames, window_, channels, c, weighted_.data());
+      const int level = LevelOf(weighted_.data(), weighted_.size());
+      levelBytes_.push_back(static_cast<int8_t>(level));
+      ++histograms_[static_cast<size_t>(c)][static_cast<size_t>(level + 127)];
+    }
+  }
+  void FlushLevels() {
+    if (levelBytes_.empty()) return;
+    if (!levels_.Append(levelBytes_.data(), static_cast<int64_t>(levelBytes_.size()))) SetError(kCannotWrite);
+    levelBytes_.clear();
+  }
+
+  LTemporaryFile samples_;
+  LTemporaryFile levels_;
+  int32_t window_;
+  std::vector<int32_t> pending_;  // the window being filled
+  int32_t filled_ = 0;            // frames in `pending_`
+  std::vector<int32_t> weighted_;
+  std::vector<int8_t> levelBytes_;
+  std::vector<LSpeechWeighting> weighting_;
+  std::vector<LLevelHistogram> histograms_;
+};
+
 }  // namespace
 
 int AutoVolumeTarget(const LLevelHistogram& histogram) {
@@ -129,41 +214,20 @@ LResult AutoVolume(LRef<LSoundStream> source, LSoundSink& sink, LProgress& progr
   const int32_t window = analysis.windowFrames;
   analysis.windowCount = (length + window - 1) / window;
 
-  LTemporaryFile sampleFile("samples");
-  LTemporaryFile levelFile("levels");
-  if (!sampleFile.IsOpen() || !levelFile.IsOpen()) return LResult::kFailed;
-
   // First pass: store the frames and measure every window.
-  const int32_t windowsPerPiece = std::max(1, kPumpFrames / window);
-  std::vector<int32_t> piece(static_cast<size_t>(windowsPerPiece) * window * channels);
-  std::vector<int32_t> weighted(static_cast<size_t>(window));
-  std::vector<int8_t> levels(static_cast<size_t>(windowsPerPiece) * channels);
-  std::vector<LSpeechWeighting> weighting(static_cast<size_t>(channels), LSpeechWeighting(rate));
-  std::vector<LLevelHistogram> histograms(static_cast<size_t>(channels), LLevelHistogram{});
-  for (int64_t done = 0; done < analysis.windowCount;) {
-    if (progress.Cancelled()) return LResult::kCancelled;
-    const auto count = static_cast<int32_t>(std::min<int64_t>(windowsPerPiece, analysis.windowCount - done));
-    const int32_t frames = count * window;
-    source->Read(piece.data(), frames);
-    if (!sampleFile.Append(piece.data(), int64_t{frames} * channels * 4)) return LResult::kFailed;
-    for (int32_t w = 0; w < count; ++w) {
-      const int32_t* windowFrames = piece.data() + static_cast<size_t>(w) * window * channels;
-      for (int c = 0; c < channels; ++c) {
-        weighting[static_cast<size_t>(c)].Weigh(windowFrames, window, channels, c, weighted.data());
-        const int level = LevelOf(weighted.data(), weighted.size());
-        levels[static_cast<size_t>(w) * channels + c] = static_cast<int8_t>(level);
-        ++histograms[static_cast<size_t>(c)][static_cast<size_t>(level + 127)];
-      }
-    }
-    if (!levelFile.Append(levels.data(), int64_t{count} * channels)) return LResult::kFailed;
-    done += count;
-    progress.SetProgress(std::min(done * window, length), 2 * length);
+  auto firstPass = MakeRef<LLevelAnalysisSink>(rate, channels, window);
+  if (!firstPass->Ready()) return LResult::kFailed;
+  const LResult measured = CopyFrames(*source, *firstPass, length, progress, 0, 2 * length);
+  if (measured != LResult::kDone) return measured;
+  firstPass->Finish();
+  if (firstPass->Failed()) return LResult::kFailed;
+  for (const LLevelHistogram& histogram : firstPass->Histograms()) {
+    analysis.targets.push_back(AutoVolumeTarget(histogram));
   }
-  for (const LLevelHistogram& histogram : histograms) analysis.targets.push_back(AutoVolumeTarget(histogram));
 
   // Second pass: the gain stream over the two files, limited, into the sink.
-  LFile samples = sampleFile.OpenForReading();
-  LFile windowLevels = levelFile.OpenForReading();
+  LFile samples = firstPass->Samples().OpenForReading();
+  LFile windowLevels = firstPass->Levels().OpenForReading();
   if (!samples.IsOpen() || !windowLevels.IsOpen()) return LResult::kFailed;
   LRef<LSoundStream> gain = MakeRef<LVolumeGainStream>(std::move(samples), std::move(windowLevels), analysis);
   LRef<LSoundStream> limited = MakeLimiter(std::move(gain), kFullScale16);

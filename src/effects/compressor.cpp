@@ -12,6 +12,12 @@
 #include "store/segment_stream.h"
 
 namespace klangor {
+
+// The sliders span the ranges of their stored values.
+static_assert(LCompressorDialog::kThresholdMin == kCompressorThreshold.range.min);
+static_assert(LCompressorDialog::kThresholdMax == kCompressorThreshold.range.max);
+static_assert(LCompressorDialog::kLimitMin == kCompressorLimit.range.min);
+static_assert(LCompressorDialog::kLimitMax == kCompressorLimit.range.max);
 namespace {
 
 int8_t ToSignedByte(int32_t value) { return static_cast<int8_t>(std::clamp<int32_t>(value, -128, 127)); }

@@ -121,14 +121,15 @@ class LCompressorDialog final : public LPreviewDialog {
   static constexpr int kRatioList = 102;
   static constexpr int kLimitSlider = 103;
   static constexpr int kPresetList = 104;
-  static constexpr int32_t kThresholdMin = -60;  // dB
+  // The ranges of the stored values "CompressorThreshold" and "CompressorLimit" (dB).
+  static constexpr int32_t kThresholdMin = -60;
   static constexpr int32_t kThresholdMax = 0;
-  static constexpr int32_t kLimitMin = 0;  // dB
+  static constexpr int32_t kLimitMin = 0;
   static constexpr int32_t kLimitMax = 20;
   static constexpr std::array<const char*, 3> kPresets{
       "Voreinstellungen Wählen", "Allgemeines Voice Level", "TV/Radio Unterstützung"};
 
-  // `selection` is the selection copy the preview plays; it must outlive the dialog.
+  // `selection` is the selection copy the preview plays (the dialog keeps its own copy).
   LCompressorDialog(int32_t threshold, int32_t ratioIndex, int32_t limit, const LSegmentList& selection);
   std::string Title() const override { return kTitle; }
 

@@ -5,9 +5,15 @@
 
 #include "dsp/effect_math.h"
 #include "dsp/fixed_point.h"
+#include "effects/effect_command.h"
+#include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
+
+// The sliders span the ranges of their stored values.
+static_assert(LDistortionDialog::kLevelMin == kDistortionLevel.range.min);
+static_assert(LDistortionDialog::kLevelMax == kDistortionLevel.range.max);
 namespace {
 
 int32_t WrappingAdd(int32_t a, int32_t b) {
@@ -95,6 +101,22 @@ void LDistortionDialog::ChoosePreset(int index) {
 
 LRef<LSoundStream> LDistortionDialog::PreviewStream() const {
   return LDistortionProcessor(DecimalOfText(degree), level_).MakeStream(SelectionStream());
+}
+
+void DistortionCommand(LCommandContext& context) {
+  double degree = 0.0;
+  int32_t level = 0;
+  LEffectCommand command{.undoName = "Verzerrung", .title = kDistortionName};
+  command.askValues = [&](LCommandContext& ctx, const LSegmentList& selection) {
+    LDistortionDialog dialog(ctx.settings.Read(kDistortionDegree), ctx.settings.Read(kDistortionLevel), selection);
+    if (!ctx.ui.RunDialog(dialog)) return false;
+    degree = DecimalOfText(dialog.degree);
+    level = dialog.Level();
+    ctx.settings.Write(kDistortionDegree, dialog.degree);
+    ctx.settings.Write(kDistortionLevel, level);
+    return true;
+  };
+  RunStreamEffectCommand(context, command, [&] { return MakeDistortionTask(degree, level); });
 }
 
 }  // namespace klangor

@@ -19,6 +19,7 @@
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
 #include "effects/preview_dialog.h"
+#include "frame/command_table.h"
 #include "store/segment_list.h"
 
 namespace klangor {
@@ -68,13 +69,13 @@ class LDistortionDialog final : public LPreviewDialog {
   static constexpr char kTitle[] = "Verzerrung";
   static constexpr int kDegreeEdit = 101;
   static constexpr int kLevelSlider = 102;
-  static constexpr int kLevelMin = -20;
+  static constexpr int kLevelMin = -20;  // the range of the stored value "Level" (dB)
   static constexpr int kLevelMax = 3;
   static constexpr char kDegreeMessage[] = "Verzögerungszeit muß zwischen 0.0 und 1.0 Millisekunden liegen";
   static constexpr std::array<const char*, 5> kPresets{"Voreinstellungen Wählen", "Clip", "Heavy", "Mittel",
                                                        "Light"};
 
-  // `selection` is the selection copy the preview plays; it must outlive the dialog.
+  // `selection` is the selection copy the preview plays (the dialog keeps its own copy).
   LDistortionDialog(std::string degreeText, int32_t level, const LSegmentList& selection);
   std::string Title() const override { return kTitle; }
   std::string Validate() override;
@@ -88,5 +89,8 @@ class LDistortionDialog final : public LPreviewDialog {
  private:
   int32_t level_;
 };
+
+// The menu command "Verzerrung".
+void DistortionCommand(LCommandContext& context);
 
 }  // namespace klangor

@@ -4,6 +4,8 @@
 
 #include "audio/time_units.h"
 #include "dsp/effect_math.h"
+#include "effects/effect_command.h"
+#include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
@@ -58,8 +60,8 @@ LEffectTask MakeEchoTask(int32_t timeMs, int32_t gainPercent) {
 }
 
 std::string LEchoDialog::Validate() {
-  if (timeMs < 10 || timeMs > 2999) return kTimeMessage;
-  if (gainPercent >= 100) return kGainMessage;
+  if (!kEchoTime.range.Contains(timeMs)) return kTimeMessage;
+  if (!kEchoGain.range.Contains(gainPercent)) return kGainMessage;
   return {};
 }
 
@@ -74,6 +76,22 @@ void LEchoDialog::ChoosePreset(int index) {
 
 LRef<LSoundStream> LEchoDialog::PreviewStream() const {
   return LEchoProcessor(timeMs, gainPercent).MakeStream(SelectionStream());
+}
+
+void EchoCommand(LCommandContext& context) {
+  int32_t time = 0;
+  int32_t gain = 0;
+  LEffectCommand command{.undoName = "Echo", .title = kEchoName};
+  command.askValues = [&](LCommandContext& ctx, const LSegmentList& selection) {
+    LEchoDialog dialog(ctx.settings.Read(kEchoTime), ctx.settings.Read(kEchoGain), selection);
+    if (!ctx.ui.RunDialog(dialog)) return false;
+    time = dialog.timeMs;
+    gain = dialog.gainPercent;
+    ctx.settings.Write(kEchoTime, time);
+    ctx.settings.Write(kEchoGain, gain);
+    return true;
+  };
+  RunStreamEffectCommand(context, command, [&] { return MakeEchoTask(time, gain); });
 }
 
 }  // namespace klangor

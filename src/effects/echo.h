@@ -18,6 +18,7 @@
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
 #include "effects/preview_dialog.h"
+#include "frame/command_table.h"
 #include "store/segment_list.h"
 
 namespace klangor {
@@ -65,7 +66,7 @@ class LEchoDialog final : public LPreviewDialog {
   static constexpr std::array<const char*, 4> kPresets{"Voreinstellungen Wählen", "Wohnzimmer", "Höhle",
                                                        "Grand Canyon"};
 
-  // `selection` is the selection copy the preview plays; it must outlive the dialog.
+  // `selection` is the selection copy the preview plays (the dialog keeps its own copy).
   LEchoDialog(int32_t time, int32_t gain, const LSegmentList& selection)
       : LPreviewDialog(selection), timeMs(time), gainPercent(gain) {}
   std::string Title() const override { return kTitle; }
@@ -76,5 +77,8 @@ class LEchoDialog final : public LPreviewDialog {
   int32_t timeMs;
   int32_t gainPercent;
 };
+
+// The menu command "Echo...": the dialog with the stored values, then the echo.
+void EchoCommand(LCommandContext& context);
 
 }  // namespace klangor

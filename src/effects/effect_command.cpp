@@ -1,5 +1,6 @@
 #include "effects/effect_command.h"
 
+#include "effects/stream_effect.h"
 #include "frame/command_steps.h"
 #include "frame/edit_frame.h"
 
@@ -36,6 +37,13 @@ void RunEffectCommand(LCommandContext& context, const LEffectCommand& command) {
                command.after == LAfterEffect::kOneSecondPreroll ? rate : rate / 2);
   }
   context.frame.RedrawActiveDocument();
+}
+
+void RunStreamEffectCommand(LCommandContext& context, LEffectCommand command, std::function<LEffectTask()> task) {
+  command.run = [&task](LSoundDocument& document, LProgress& progress) {
+    return RunStreamEffect(document, task(), progress);
+  };
+  RunEffectCommand(context, command);
 }
 
 }  // namespace klangor

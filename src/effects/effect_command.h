@@ -14,6 +14,7 @@
 
 #include "audio/progress.h"
 #include "audio/result.h"
+#include "effects/effect.h"
 #include "frame/command_table.h"
 #include "store/sound_document.h"
 
@@ -37,6 +38,10 @@ struct LEffectCommand {
 };
 
 void RunEffectCommand(LCommandContext& context, const LEffectCommand& command);
+
+// The command of a stream effect: `command` without its run step, which runs the task that
+// `task` builds once the dialog has stored its values (effects/stream_effect.h).
+void RunStreamEffectCommand(LCommandContext& context, LEffectCommand command, std::function<LEffectTask()> task);
 
 inline constexpr char kStereoOnlyMessage[] =
     "Dieser Effekt kann nur in einer Stereodatei angewendet werden. Bitte konvertieren Sie diese "

@@ -5,6 +5,7 @@
 
 #include "audio/pump.h"
 #include "dsp/fixed_point.h"
+#include "effects/effect_command.h"
 #include "platform/paths.h"
 #include "platform/small_file.h"
 #include "store/range_process.h"
@@ -159,7 +160,7 @@ LResult RunEnvelope(LSoundDocument& document, const LEnvelope& envelope, LProgre
   LRef<LSoundStream> reader = OpenSegmentStream(document.sound);
   reader->Seek(start);
   auto stream = MakeRef<LEnvelopeStream>(std::move(reader), envelope, end - start);
-  return ReplaceSelectionWith(document, [&](LSoundSink& sink) { return PumpRange(*stream, sink, 0, end - start, progress); });
+  return ReplaceSelectionWith(document, [&](LSoundSink& sink) { return PumpRange(*stream, sink, start, end, progress); });
 }
 
 LResult RunFadeOutAndTrim(LSoundDocument& document, LProgress& progress) {
@@ -201,6 +202,44 @@ bool LEnvelopeDialog::RemovePoint(size_t index) {
 
 LRef<LSoundStream> LEnvelopeDialog::PreviewStream() const {
   return LRef<LSoundStream>(MakeRef<LEnvelopeStream>(SelectionStream(), envelope_, Selection().Length()));
+}
+
+namespace {
+
+// A fade: the envelope over the selection, with no after-effect step.
+LEffectCommand FadeCommand(const char* undoName, const LEnvelope& envelope) {
+  LEffectCommand command{.undoName = undoName, .title = kEnvelopeTitle, .after = LAfterEffect::kNothing};
+  command.run = [envelope](LSoundDocument& document, LProgress& progress) {
+    return RunEnvelope(document, envelope, progress);
+  };
+  return command;
+}
+
+}  // namespace
+
+void FadeInCommand(LCommandContext& context) { RunEffectCommand(context, FadeCommand("Fade In", FadeInEnvelope())); }
+
+void FadeOutCommand(LCommandContext& context) { RunEffectCommand(context, FadeCommand("Fade Out", FadeOutEnvelope())); }
+
+void FadeOutAndTrimCommand(LCommandContext& context) {
+  RunEffectCommand(context, {.undoName = "Ausblenden und Trimmen", .title = kEnvelopeTitle, .run = RunFadeOutAndTrim});
+}
+
+void EnvelopeCommand(LCommandContext& context) {
+  LEnvelope envelope;
+  LEffectCommand command{.undoName = "Dynamik", .title = kEnvelopeTitle};
+  command.askValues = [&](LCommandContext& ctx, const LSegmentList& selection) {
+    const std::string path = EnvelopeFilePath();
+    LEnvelopeDialog dialog(LoadEnvelopeFile(path), selection);
+    if (!ctx.ui.RunDialog(dialog)) return false;
+    envelope = dialog.Envelope();
+    SaveEnvelopeFile(path, envelope);
+    return true;
+  };
+  command.run = [&](LSoundDocument& document, LProgress& progress) {
+    return RunEnvelope(document, envelope, progress);
+  };
+  RunEffectCommand(context, command);
 }
 
 }  // namespace klangor

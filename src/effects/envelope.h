@@ -24,6 +24,7 @@
 #include "audio/result.h"
 #include "audio/sound_stream.h"
 #include "effects/preview_dialog.h"
+#include "frame/command_table.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 
@@ -116,5 +117,12 @@ class LEnvelopeDialog final : public LPreviewDialog {
  private:
   LEnvelope envelope_;
 };
+
+// The menu commands "Einblenden" and "Ausblenden" (the fade envelopes, no after-effect step),
+// "Ausblenden und trimmen" and "Dynamik..." (the envelope dialog over "envelope.dat").
+void FadeInCommand(LCommandContext& context);
+void FadeOutCommand(LCommandContext& context);
+void FadeOutAndTrimCommand(LCommandContext& context);
+void EnvelopeCommand(LCommandContext& context);
 
 }  // namespace klangor

@@ -25,7 +25,8 @@ constexpr long double kPiLong = 3.141592653589793238462643383279502884L;
 // error of every output of a convolution of this size below 7e-14 times that product, given
 // twiddles accurate to a few units in the last place and a kernel spectrum computed in
 // extended precision; the factor leaves a margin of more than ten. Blocks of loud, dense audio
-// through masks well above unity can exceed the limit; those are computed directly.
+// through masks well above unity can exceed the limit; those are convolved in two parts (see
+// LFirEngine::Fast), and only a block whose parts still miss it is computed directly.
 constexpr double kFftErrorFactor = 1e-12;
 constexpr double kFftErrorLimit = 0.25;
 
@@ -292,18 +293,44 @@ class LFirEngine {
   }
 
   // The accumulators of two channels (the second may be -1) through the fast convolution:
-  // the channels are the real and imaginary parts of one transform. False, with nothing
-  // written, when the block's error bound is not met.
+  // the channels are the real and imaginary parts of one transform. A block too loud for the
+  // error bound is split into its high bits (sample >> 8) and its low byte (sample & 255),
+  // each convolved on its own well within the bound; 256 times the first plus the second is
+  // the exact sum again. False, with nothing written, when even the parts miss the bound.
   bool Fast(const int32_t* buffer, int channels, int first, int second, uint32_t* firstAcc, uint32_t* secondAcc) {
+    if (FastPart(buffer, channels, first, second, LPart::kWhole, firstAcc, secondAcc)) return true;
+    if (!FastPart(buffer, channels, first, second, LPart::kHigh, highFirst_.data(), highSecond_.data())) return false;
+    if (!FastPart(buffer, channels, first, second, LPart::kLow, firstAcc, secondAcc)) return false;
+    for (int32_t i = 0; i < kFirBlockFrames; ++i) firstAcc[i] += highFirst_[static_cast<size_t>(i)] << 8;
+    if (second >= 0) {
+      for (int32_t i = 0; i < kFirBlockFrames; ++i) secondAcc[i] += highSecond_[static_cast<size_t>(i)] << 8;
+    }
+    return true;
+  }
+
+ private:
+  enum class LPart { kWhole, kHigh, kLow };
+
+  static int32_t PartOf(int32_t sample, LPart part) {
+    switch (part) {
+      case LPart::kWhole: return sample;
+      case LPart::kHigh: return sample >> 8;
+      case LPart::kLow: return sample & 255;
+    }
+    return sample;
+  }
+
+  bool FastPart(const int32_t* buffer, int channels, int first, int second, LPart part, uint32_t* firstAcc,
+                uint32_t* secondAcc) {
     // The scaled samples lie within -32768..32767: their squares fit in 32 bits.
     uint64_t energy = 0;
     for (int32_t t = 0; t < kFirBufferFrames; ++t) {
-      const int32_t a = buffer[static_cast<size_t>(t) * channels + first];
+      const int32_t a = PartOf(buffer[static_cast<size_t>(t) * channels + first], part);
       re_[static_cast<size_t>(t)] = a;
       energy += static_cast<uint32_t>(a * a);
     }
     for (int32_t t = 0; t < kFirBufferFrames; ++t) {
-      const int32_t b = second >= 0 ? buffer[static_cast<size_t>(t) * channels + second] : 0;
+      const int32_t b = second >= 0 ? PartOf(buffer[static_cast<size_t>(t) * channels + second], part) : 0;
       im_[static_cast<size_t>(t)] = b;
       energy += static_cast<uint32_t>(b * b);
     }
@@ -323,7 +350,6 @@ class LFirEngine {
     return true;
   }
 
- private:
   std::vector<int16_t> low_;
   std::vector<int16_t> high_;
   bool split_ = false;
@@ -333,6 +359,8 @@ class LFirEngine {
   LExactFft<double> fft_;
   std::vector<int16_t> samples_;
   std::vector<uint32_t> partial_;
+  std::vector<uint32_t> highFirst_ = std::vector<uint32_t>(kFirBlockFrames);
+  std::vector<uint32_t> highSecond_ = std::vector<uint32_t>(kFirBlockFrames);
   std::vector<double> re_;
   std::vector<double> im_;
 };

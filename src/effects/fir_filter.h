@@ -17,8 +17,8 @@
 //
 // The output is computed for a whole block at once, either directly (16-bit multiply-adds)
 // or through a fast convolution in double precision whose error is bounded below a quarter
-// for every block it is used on, so both give the same integers; a block whose bound is not
-// met is computed directly. The output does not depend on how the caller slices its reads;
+// for every block it is used on, so both give the same integers (a loud block is convolved as
+// its high bits and its low byte apart); a block whose bound is not met is computed directly. The output does not depend on how the caller slices its reads;
 // Seek(f) reads the 2047 frames before f again (the input must deliver silence before its
 // start), so a read after a seek equals a read of a fresh stream seeked there.
 

@@ -1,6 +1,9 @@
 #pragma once
 // The dialog of an effect with a preview button: the preview plays the effect, with the
-// dialog's current values, over the copy of the selection taken when the dialog opened.
+// dialog's current values, over the copy of the selection taken when the dialog opened. The
+// dialog holds that copy itself (a list of block references, cheap to copy).
+
+#include <utility>
 
 #include "audio/ref_counted.h"
 #include "audio/sound_stream.h"
@@ -12,8 +15,7 @@ namespace klangor {
 
 class LPreviewDialog : public LDialogModel {
  public:
-  // `selection` must outlive the dialog.
-  explicit LPreviewDialog(const LSegmentList& selection) : selection_(selection) {}
+  explicit LPreviewDialog(LSegmentList selection) : selection_(std::move(selection)) {}
   bool PreviewEnabled() const { return selection_.Length() > 0; }
   // The effect with the current values over the selection copy.
   virtual LRef<LSoundStream> PreviewStream() const = 0;
@@ -23,7 +25,7 @@ class LPreviewDialog : public LDialogModel {
   LRef<LSoundStream> SelectionStream() const { return OpenSegmentStream(selection_); }
 
  private:
-  const LSegmentList& selection_;
+  LSegmentList selection_;
 };
 
 }  // namespace klangor

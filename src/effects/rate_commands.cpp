@@ -6,6 +6,8 @@
 #include "dsp/processing_pump.h"
 #include "frame/command_steps.h"
 #include "frame/edit_frame.h"
+#include "settings/settings_keys.h"
+#include "store/block_store.h"
 #include "store/block_writer.h"
 #include "store/segment_stream.h"
 
@@ -20,6 +22,10 @@ int32_t MovedFrame(int32_t frame, int32_t oldRate, int32_t newRate, int32_t newL
 
 void RunConversion(LCommandContext& context, LSoundDocument& document, int32_t sampleRate, int channels,
                    const std::string& undoName) {
+  if (!ConversionFits(document, sampleRate, channels, context.ui.FreeBytes(LBlockStore::Instance().WorkingFolder()))) {
+    context.ui.Message(LowSpaceMessage(undoName), kLowSpaceCaption, LButtons::kOk, LIcon::kInformation);
+    return;
+  }
   BeginEdit(context.frame, undoName);
   const LResult result = context.ui.RunWithProgress(kConvertProgressTitle, [&](LProgress& progress) {
     return ConvertDocumentFormat(document, sampleRate, channels, progress);
@@ -53,14 +59,14 @@ LResult ConvertDocumentFormat(LSoundDocument& document, int32_t sampleRate, int 
   return LResult::kDone;
 }
 
-int32_t ClampConvertRate(int64_t sampleRate) {
-  return static_cast<int32_t>(std::clamp<int64_t>(sampleRate, kMinConvertRate, kMaxConvertRate));
+bool ConversionFits(const LSoundDocument& document, int32_t sampleRate, int channels, int64_t freeBytes) {
+  const int64_t frames =
+      int64_t{document.Length()} * std::max(sampleRate, 1) / std::max(document.sound.SampleRate(), 1) + 1;
+  return freeBytes < 0 || BlockBytes(frames, channels) <= freeBytes;
 }
 
-int ClampConvertChannels(int64_t channels) { return static_cast<int>(std::clamp<int64_t>(channels, 1, 2)); }
-
 std::string LSampleRateDialog::Validate() {
-  return sampleRate < kMinConvertRate || sampleRate > kMaxConvertRate ? kRangeMessage : "";
+  return kConvertSampleRate.range.Contains(sampleRate) ? "" : kRangeMessage;
 }
 
 void SampleRateCommand(LCommandContext& context) {
@@ -79,12 +85,6 @@ void ChannelCommand(LCommandContext& context, int channels) {
   context.frame.StopPlayback();
   if (document->sound.Channels() == channels) return;
   RunConversion(context, *document, document->sound.SampleRate(), channels, kConvertChannelsUndoName);
-}
-
-void AddConvertCommands(LCommandTable& table) {
-  table.Add({kCmdConvertRate, "Samplerate umwandeln", SampleRateCommand});
-  table.Add({kCmdConvertMono, "Mono", [](LCommandContext& context) { ChannelCommand(context, 1); }});
-  table.Add({kCmdConvertStereo, "Stereo", [](LCommandContext& context) { ChannelCommand(context, 2); }});
 }
 
 }  // namespace klangor

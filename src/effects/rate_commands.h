@@ -22,20 +22,19 @@ namespace klangor {
 inline constexpr char kConvertProgressTitle[] = "Converting rate or channels...";
 inline constexpr char kConvertRateUndoName[] = "Samplerate konvertieren";
 inline constexpr char kConvertChannelsUndoName[] = "Convert Channels";
-inline constexpr int32_t kMinConvertRate = 6000;
-inline constexpr int32_t kMaxConvertRate = 96000;
 
 // The document converted to `sampleRate` and `channels` (the callers bring them into their
 // ranges). Done at once when it has them; failed (2) for a rate of 0 or less or a channel
 // count outside 1..255, or when its audio cannot be read or written.
 LResult ConvertDocumentFormat(LSoundDocument& document, int32_t sampleRate, int channels, LProgress& progress);
 
-// Rates and channel counts as scripts and stored values may give them, brought into the
-// ranges the commands accept: 6000..96000 Hz and 1..2 channels.
-int32_t ClampConvertRate(int64_t sampleRate);
-int ClampConvertChannels(int64_t channels);
+// False when the block of the converted document would not fit into `freeBytes` (-1:
+// unknown, taken as enough). The commands check it before they start and refuse with the
+// low-space message.
+bool ConversionFits(const LSoundDocument& document, int32_t sampleRate, int channels, int64_t freeBytes);
 
-// The rate dialog: one edit box (101), preset to the document's rate.
+// The rate dialog: one edit box (101), preset to the document's rate; it accepts the range of
+// the stored value "ConvertSampleRate" (6000 to 96000 Hz).
 class LSampleRateDialog final : public LDialogModel {
  public:
   static constexpr char kTitle[] = "Samplerate umwandeln";
@@ -56,13 +55,5 @@ void SampleRateCommand(LCommandContext& context);
 // "Mono" (1) and "Stereo" (2): the conversion with undo step "Convert Channels"; a document
 // converted to one channel is shown in the single-channel display.
 void ChannelCommand(LCommandContext& context, int channels);
-
-enum LConvertCommandId : int {
-  kCmdConvertRate = 1006,
-  kCmdConvertMono = 1007,
-  kCmdConvertStereo = 1008,
-};
-
-void AddConvertCommands(LCommandTable& table);
 
 }  // namespace klangor

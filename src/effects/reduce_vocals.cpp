@@ -7,6 +7,7 @@
 #include "audio/sample_format.h"
 #include "dsp/effect_math.h"
 #include "dsp/processing_pump.h"
+#include "effects/effect_command.h"
 #include "effects/reverse.h"
 #include "store/block_writer.h"
 #include "store/segment_stream.h"
@@ -92,6 +93,11 @@ LResult RunReduceVocals(LSoundDocument& document, LProgress& progress) {
   document.selectionEnd = start + written;
   document.LengthChanged();
   return LResult::kDone;
+}
+
+void ReduceVocalsCommand(LCommandContext& context) {
+  RunEffectCommand(context,
+                   {.undoName = kReduceVocalsName, .title = kReduceVocalsTitle, .stereoOnly = true, .run = RunReduceVocals});
 }
 
 }  // namespace klangor

@@ -17,6 +17,7 @@
 #include "audio/result.h"
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
+#include "frame/command_table.h"
 #include "store/sound_document.h"
 
 namespace klangor {
@@ -41,5 +42,8 @@ class LReduceVocalsProcessor final : public LEffectProcessor {
 // The runner over the document's selection; a selection whose end lies before its start is
 // done at once. Cancel or failure leave the document as it was.
 LResult RunReduceVocals(LSoundDocument& document, LProgress& progress);
+
+// The menu command "Stimmen reduzieren" (stereo only, no dialog).
+void ReduceVocalsCommand(LCommandContext& context);
 
 }  // namespace klangor

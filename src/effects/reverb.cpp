@@ -6,6 +6,8 @@
 
 #include "dsp/effect_math.h"
 #include "effects/echo.h"
+#include "effects/effect_command.h"
+#include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
@@ -113,8 +115,8 @@ LEffectTask MakeReverbTask(int32_t levelPercent, int32_t timeMs) {
 }
 
 std::string LReverbDialog::Validate() {
-  if (levelPercent > 100) return kLevelMessage;
-  if (timeMs < 50 || timeMs > 1000) return kTimeMessage;
+  if (!kReverbLevel.range.Contains(levelPercent)) return kLevelMessage;
+  if (!kReverbTime.range.Contains(timeMs)) return kTimeMessage;
   return {};
 }
 
@@ -130,6 +132,22 @@ void LReverbDialog::ChoosePreset(int index) {
 
 LRef<LSoundStream> LReverbDialog::PreviewStream() const {
   return LReverbProcessor(levelPercent, timeMs).MakeStream(SelectionStream());
+}
+
+void ReverbCommand(LCommandContext& context) {
+  int32_t level = 0;
+  int32_t time = 0;
+  LEffectCommand command{.undoName = "Reverb", .title = kReverbName};
+  command.askValues = [&](LCommandContext& ctx, const LSegmentList& selection) {
+    LReverbDialog dialog(ctx.settings.Read(kReverbLevel), ctx.settings.Read(kReverbTime), selection);
+    if (!ctx.ui.RunDialog(dialog)) return false;
+    level = dialog.levelPercent;
+    time = dialog.timeMs;
+    ctx.settings.Write(kReverbLevel, level);
+    ctx.settings.Write(kReverbTime, time);
+    return true;
+  };
+  RunStreamEffectCommand(context, command, [&] { return MakeReverbTask(level, time); });
 }
 
 }  // namespace klangor

@@ -21,6 +21,7 @@
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
 #include "effects/preview_dialog.h"
+#include "frame/command_table.h"
 #include "store/segment_list.h"
 
 namespace klangor {
@@ -65,7 +66,7 @@ class LReverbDialog final : public LPreviewDialog {
   static constexpr std::array<const char*, 5> kPresets{"Voreinstellungen Wählen", "Wohnzimmer", "Badezimmer",
                                                        "Auditorium", "Hangar"};
 
-  // `selection` is the selection copy the preview plays; it must outlive the dialog.
+  // `selection` is the selection copy the preview plays (the dialog keeps its own copy).
   LReverbDialog(int32_t level, int32_t time, const LSegmentList& selection)
       : LPreviewDialog(selection), levelPercent(level), timeMs(time) {}
   std::string Title() const override { return kTitle; }
@@ -76,5 +77,8 @@ class LReverbDialog final : public LPreviewDialog {
   int32_t levelPercent;
   int32_t timeMs;
 };
+
+// The menu command "Hall..." (undo name "Reverb").
+void ReverbCommand(LCommandContext& context);
 
 }  // namespace klangor

@@ -80,7 +80,11 @@ const LIntSetting& SpeedPitchSetting(LSpeedPitchMode mode) {
   return kSpSpeedPitch;
 }
 
-std::string LSpeedPitchDialog::Validate() { return percent > kMaxPercent ? kTooFastMessage : ""; }
+static_assert(LSpeedPitchDialog::kMaxPercent == kSpSpeedPitch.range.max);
+
+std::string LSpeedPitchDialog::Validate() {
+  return SpeedPitchSetting(mode_).range.Contains(percent) ? "" : kTooFastMessage;
+}
 
 LRef<LSoundStream> LSpeedPitchDialog::PreviewStream() const {
   return MakeSpeedPitchStream(SelectionStream(), mode_, percent);
@@ -102,15 +106,6 @@ void SpeedPitchCommand(LCommandContext& context, LSpeedPitchMode mode) {
     return RunSpeedPitch(document, mode, percent, progress);
   };
   RunEffectCommand(context, command);
-}
-
-void AddSpeedPitchCommands(LCommandTable& table) {
-  table.Add({kCmdSpeedAndPitch, SpeedPitchName(LSpeedPitchMode::kSpeedAndPitch),
-             [](LCommandContext& context) { SpeedPitchCommand(context, LSpeedPitchMode::kSpeedAndPitch); }});
-  table.Add({kCmdSpeedOnly, SpeedPitchName(LSpeedPitchMode::kSpeedOnly),
-             [](LCommandContext& context) { SpeedPitchCommand(context, LSpeedPitchMode::kSpeedOnly); }});
-  table.Add({kCmdPitchOnly, SpeedPitchName(LSpeedPitchMode::kPitchOnly),
-             [](LCommandContext& context) { SpeedPitchCommand(context, LSpeedPitchMode::kPitchOnly); }});
 }
 
 }  // namespace klangor

@@ -69,7 +69,7 @@ class LSpeedPitchDialog final : public LPreviewDialog {
   static constexpr int32_t kMaxPercent = 300;
   static constexpr char kTooFastMessage[] = "Geschwindigkeitsänderung in Prozent muss unter 300 liegen.";
 
-  // `selection` is the selection copy the preview plays; it must outlive the dialog.
+  // `selection` is the selection copy the preview plays (the dialog keeps its own copy).
   LSpeedPitchDialog(LSpeedPitchMode mode, int32_t storedPercent, const LSegmentList& selection)
       : LPreviewDialog(selection), percent(storedPercent), mode_(mode) {}
   std::string Title() const override { return SpeedPitchName(mode_); }
@@ -86,13 +86,5 @@ class LSpeedPitchDialog final : public LPreviewDialog {
 // The menu command of a mode: reads its stored value, shows the dialog, stores the choice,
 // records the undo step and runs under the progress window.
 void SpeedPitchCommand(LCommandContext& context, LSpeedPitchMode mode);
-
-enum LSpeedPitchCommandId : int {
-  kCmdSpeedAndPitch = 4027,
-  kCmdSpeedOnly = 4028,
-  kCmdPitchOnly = 4029,
-};
-
-void AddSpeedPitchCommands(LCommandTable& table);
 
 }  // namespace klangor

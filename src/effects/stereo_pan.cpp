@@ -4,12 +4,18 @@
 #include <cmath>
 
 #include "audio/sample_format.h"
+#include "dsp/db_table.h"
 #include "dsp/effect_math.h"
 #include "dsp/fixed_point.h"
-#include "effects/db_table.h"
+#include "effects/effect_command.h"
+#include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 
 namespace klangor {
+
+// The sliders span the ranges of their stored values.
+static_assert(LStereoPanDialog::kMin == kStereoPan.range.min);
+static_assert(LStereoPanDialog::kMax == kStereoPan.range.max);
 namespace {
 
 int32_t Add(int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); }
@@ -84,6 +90,19 @@ void LStereoPanDialog::SetValue(int32_t value) { value_ = std::clamp(value, kMin
 
 LRef<LSoundStream> LStereoPanDialog::PreviewStream() const {
   return LStereoPanProcessor(value_).MakeStream(SelectionStream());
+}
+
+void StereoPanCommand(LCommandContext& context) {
+  int32_t value = 50;
+  LEffectCommand command{.undoName = kStereoPanUndoName, .title = kStereoPanName, .stereoOnly = true};
+  command.askValues = [&](LCommandContext& ctx, const LSegmentList& selection) {
+    LStereoPanDialog dialog(ctx.settings.Read(kStereoPan), selection);
+    if (!ctx.ui.RunDialog(dialog)) return false;
+    value = dialog.Value();
+    ctx.settings.Write(kStereoPan, value);
+    return true;
+  };
+  RunStreamEffectCommand(context, command, [&] { return MakeStereoPanTask(value); });
 }
 
 }  // namespace klangor

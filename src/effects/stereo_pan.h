@@ -1,6 +1,6 @@
 #pragma once
 // Stereo pan ("Stereo Regler"): two output channels, each the sum over the input channels of
-// input x the Q24 gain of a dB byte (effects/db_table.h); input channels beyond a list count
+// input x the Q24 gain of a dB byte (dsp/db_table.h); input channels beyond a list count
 // as silence. For the slider value v (0 to 100), d = v x 0.01, the own-channel gains are
 // gL = sqrt(1 - d) x 1.4142 and gR = sqrt(d) x 1.4142, truncated to Q24 and turned into dB
 // bytes, so the middle gives 0 dB on both and the ends +3 dB on one side and silence on the
@@ -23,6 +23,7 @@
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
 #include "effects/preview_dialog.h"
+#include "frame/command_table.h"
 #include "store/segment_list.h"
 #include "store/sound_document.h"
 
@@ -67,7 +68,7 @@ LEffectTask MakeStereoPanTask(int32_t value);
 class LStereoPanDialog final : public LPreviewDialog {
  public:
   static constexpr char kTitle[] = "Stereo Regler";
-  static constexpr int32_t kMin = 0;
+  static constexpr int32_t kMin = 0;  // the range of the stored value "StereoPan"
   static constexpr int32_t kMax = 100;
   static constexpr int32_t kTick = 50;
 
@@ -80,5 +81,8 @@ class LStereoPanDialog final : public LPreviewDialog {
  private:
   int32_t value_;
 };
+
+// The menu command "Stereo Regler..." (stereo only).
+void StereoPanCommand(LCommandContext& context);
 
 }  // namespace klangor

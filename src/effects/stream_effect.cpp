@@ -11,7 +11,11 @@ LResult RunStreamEffect(LSoundDocument& document, const LEffectTask& task, LProg
   const int32_t end = document.selectionEnd;
   if (end < start) return LResult::kDone;
   progress.SetTitle(task.name);
-  LRef<LSoundStream> stream = task.processor->MakeStream(OpenSegmentStream(document.sound));
+  // The effect's stream is made at the selection start: effects whose course depends on
+  // the frame position (the modulated delays) begin there.
+  LRef<LSoundStream> reader = OpenSegmentStream(document.sound);
+  reader->Seek(start);
+  LRef<LSoundStream> stream = task.processor->MakeStream(std::move(reader));
   if (!stream || !stream->Usable() || stream->Channels() != document.sound.Channels()) {
     return LResult::kFailed;
   }

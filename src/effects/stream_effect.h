@@ -1,8 +1,8 @@
 #pragma once
 // Running a stream effect over a document's selection: the processor's stream is built over
-// a reader of the whole document (so filters see what comes before the selection once they
-// are seeked to its start), the selected frames are pumped into a new block, and only when
-// that completed do they replace the selection. Cancel or failure leave the sound as it was.
+// a reader of the whole document standing at the selection start (where the modulated delays
+// have phase 0), the selected frames are pumped into a new block, and only when that
+// completed do they replace the selection. Cancel or failure leave the sound as it was.
 
 #include "audio/progress.h"
 #include "audio/result.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "effects/distortion.h"
+#include "effects/effect_command.h"
 
 namespace klangor {
 
@@ -23,5 +24,10 @@ LRef<LSoundStream> LTelephoneProcessor::MakeStream(LRef<LSoundStream> input) con
 }
 
 LEffectTask MakeTelephoneTask() { return {kTelephoneName, std::make_shared<LTelephoneProcessor>()}; }
+
+void TelephoneCommand(LCommandContext& context) {
+  RunStreamEffectCommand(context, {.undoName = kTelephoneName, .title = kTelephoneName},
+                         [] { return MakeTelephoneTask(); });
+}
 
 }  // namespace klangor

@@ -10,6 +10,7 @@
 #include "audio/sound_stream.h"
 #include "effects/effect.h"
 #include "effects/fir_filter.h"
+#include "frame/command_table.h"
 
 namespace klangor {
 
@@ -27,5 +28,8 @@ class LTelephoneProcessor final : public LEffectProcessor {
 };
 
 LEffectTask MakeTelephoneTask();
+
+// The menu command "Telefoneffekt" (no dialog).
+void TelephoneCommand(LCommandContext& context);
 
 }  // namespace klangor

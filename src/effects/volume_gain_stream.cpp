@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "audio/sample_format.h"
+#include "dsp/db_table.h"
 #include "dsp/fixed_point.h"
-#include "effects/db_table.h"
 
 namespace klangor {
 

@@ -31,6 +31,12 @@ std::string CannotCreateMessage(const std::string& fileName) {
   return "Kann Datei nicht erstellen\"" + fileName + "\"zum Speichern.";
 }
 
+std::string NoSpaceToSaveMessage(const std::string& fileName) {
+  return "Kann die Datei nicht speichern, \"" + fileName +
+         "\" da nicht genügend freier Speicherplatz vorhanden ist. Bitte versuchen Sie die Datei an einem "
+         "anderen Ort zu speichern oder löschen Sie alte Dateien und versuche Sie es dann erneut.";
+}
+
 std::string WaveOpenMessage(LStreamState state, const std::string& fileName) {
   switch (state) {
     case LStreamState::kOk: return {};

@@ -14,6 +14,8 @@ std::string PlainOpenMessage(const std::string& fileName);
 // A file whose format Klangor cannot read.
 std::string UnsupportedFormatMessage(const std::string& fileName);
 std::string CannotCreateMessage(const std::string& fileName);
+// A save refused before writing because the file would not fit on its disk.
+std::string NoSpaceToSaveMessage(const std::string& fileName);
 
 // The message for a WAV file whose stream came back with `state` (empty for kOk).
 std::string WaveOpenMessage(LStreamState state, const std::string& fileName);

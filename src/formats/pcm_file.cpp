@@ -6,16 +6,13 @@
 
 #include "audio/sample_format.h"
 #include "formats/g711.h"
+#include "platform/paths.h"
 
 namespace klangor {
 namespace {
 
 // Streams and sinks convert in pieces of this many frames.
 constexpr int64_t kPieceFrames = 8192;
-
-// The 8-bit encoders: the rounding step of 4096 would carry the top of the 16-bit range to
-// 128, the most negative code; those values take the largest code instead.
-int32_t KeepBelowTop(int32_t v) { return v >= 522240 && v < 524288 ? 522239 : v; }
 
 void DecodeS8(const uint8_t* in, int32_t* out, size_t n) {
   for (size_t i = 0; i < n; ++i) out[i] = static_cast<int8_t>(in[i]) * 4096;
@@ -24,7 +21,7 @@ void DecodeS8(const uint8_t* in, int32_t* out, size_t n) {
 void EncodeS8(const int32_t* in, uint8_t* out, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     // Unsigned arithmetic: the kept low bits are those of the exact result, without overflow.
-    out[i] = static_cast<uint8_t>((static_cast<uint32_t>(KeepBelowTop(in[i])) + 2048u) >> 12);
+    out[i] = static_cast<uint8_t>((static_cast<uint32_t>(KeepBelowEightBitTop(in[i])) + 2048u) >> 12);
   }
 }
 
@@ -162,8 +159,10 @@ void LPcmFileStream::ReadPiece(int64_t first, int64_t count, int32_t* out) {
 LPcmFileSink::LPcmFileSink(const std::string& path, LPcmCodec codec, int32_t sampleRate,
                            int channels, const LPcmSinkOptions& options)
     : LSoundSink(sampleRate, channels),
+      folder_(FolderOf(path)),
       codec_(codec),
       header_(options.header),
+      plannedDataBytes_(options.plannedDataBytes),
       frameBytes_(int64_t{Channels()} * PcmBytesPerSample(codec)) {
   if (sampleRate <= 0) SetError(kCannotWrite);
   if (Failed()) return;  // an unusable layout: leave any existing file alone
@@ -173,9 +172,9 @@ LPcmFileSink::LPcmFileSink(const std::string& path, LPcmCodec codec, int32_t sam
     return;
   }
   if (header_ != nullptr) {
-    std::vector<uint8_t> bytes = header_({SampleRate(), Channels(), 0, false});
-    dataStartBytes_ = static_cast<int64_t>(bytes.size());
-    if (!file.WriteAt(0, bytes.data(), dataStartBytes_)) {
+    openHeader_ = Header(false);
+    dataStartBytes_ = static_cast<int64_t>(openHeader_.size());
+    if (!file.WriteAt(0, openHeader_.data(), dataStartBytes_)) {
       SetError(kCannotWrite);
       return;
     }
@@ -197,6 +196,39 @@ LPcmFileSink::LPcmFileSink(const std::string& path, LPcmCodec codec, int32_t sam
 
 LPcmFileSink::~LPcmFileSink() { Finish(); }
 
+std::vector<uint8_t> LPcmFileSink::Header(bool finished) const {
+  return header_({SampleRate(), Channels(), int64_t{FramesWritten()} * frameBytes_, finished, plannedDataBytes_});
+}
+
+bool LPcmFileSink::WriteOpenHeader(bool resized) {
+  openHeader_ = Header(false);
+  LFile& file = out_->File();
+  if (!file.WriteAt(0, openHeader_.data(), static_cast<int64_t>(openHeader_.size()))) return false;
+  if (!resized) return true;
+  dataStartBytes_ = static_cast<int64_t>(openHeader_.size());
+  if (!file.Truncate(dataStartBytes_)) return false;
+  out_->SetPosition(dataStartBytes_);
+  return true;
+}
+
+int64_t LPcmFileSink::ExpectFrames(int64_t frameCount) {
+  if (!out_ || frameCount < 0) return -1;
+  if (header_ != nullptr && FramesWritten() == 0 && plannedDataBytes_ != kGrowingData) {
+    plannedDataBytes_ = frameCount * frameBytes_;
+    if (!WriteOpenHeader(/*resized=*/true)) {
+      Fail();
+      return -1;
+    }
+  }
+  const int64_t moreBytes = frameCount * frameBytes_;
+  const int64_t freeBytes = FreeBytesAvailable(folder_);
+  if (freeBytes >= 0 && moreBytes > freeBytes) {
+    SetError(kNoSpace);
+    Fail();
+  }
+  return dataStartBytes_ + int64_t{FramesWritten()} * frameBytes_ + moreBytes;
+}
+
 void LPcmFileSink::Write(const int32_t* frames, int32_t frameCount) {
   if (frameCount <= 0) return;
   if (int64_t{FramesWritten()} + frameCount > std::numeric_limits<int32_t>::max()) {
@@ -216,6 +248,12 @@ void LPcmFileSink::Write(const int32_t* frames, int32_t frameCount) {
               static_cast<size_t>(piece) * channels);
     out_->Write(buffer_.data(), piece * frameBytes_);
     done += piece;
+  }
+  // A growing file's header follows its size (it may need another form past 4 GB).
+  if (header_ != nullptr && plannedDataBytes_ == kGrowingData && Header(false) != openHeader_ &&
+      !WriteOpenHeader(/*resized=*/false)) {
+    Fail();
+    return;
   }
   if (out_->Failed()) Fail();
 }
@@ -240,8 +278,7 @@ void LPcmFileSink::Finish() {
     return;
   }
   if (header_ != nullptr) {
-    std::vector<uint8_t> bytes =
-        header_({SampleRate(), Channels(), int64_t{FramesWritten()} * frameBytes_, true});
+    std::vector<uint8_t> bytes = Header(true);
     if (!out_->File().WriteAt(0, bytes.data(), static_cast<int64_t>(bytes.size()))) {
       SetError(kCannotWrite);
     }

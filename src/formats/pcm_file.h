@@ -72,15 +72,22 @@ class LPcmFileStream : public LSoundStream {
   std::vector<uint8_t> buffer_;  // one piece of file bytes, allocated by the first read
 };
 
-// What a header routine needs to know. `finished` is false for the header written at
-// creation, true for the one written when the sink finishes.
+// A planned data size for a file that grows without a known end (a recording).
+inline constexpr int64_t kGrowingData = -1;
+
+// What a header routine needs to know. `finished` is false for the headers written while the
+// file is open, true for the one written when the sink finishes. `plannedDataBytes` is the
+// data size announced before the first write (ExpectFrames), or kGrowingData.
 struct LPcmHeaderInfo {
   int32_t sampleRate;
   int channels;
   int64_t dataBytes;
   bool finished;
+  int64_t plannedDataBytes;
 };
-// The bytes in front of the samples; the same size every time it is called.
+// The bytes in front of the samples; the same size every time it is called with the same
+// planned size. For a growing file it is asked again after every write, and written again
+// whenever it changes (so a WAV recording turns into RF64 when it passes 4 GB).
 using LPcmHeaderRoutine = std::vector<uint8_t> (*)(const LPcmHeaderInfo& info);
 
 struct LPcmSinkOptions {
@@ -91,6 +98,9 @@ struct LPcmSinkOptions {
   // Saving writes on a second thread; a file that others read while it grows (a recording)
   // is written directly.
   LWriteMode mode = LWriteMode::kBackground;
+  // The data size the header is first written for (ExpectFrames may announce another one
+  // before the first write), or kGrowingData.
+  int64_t plannedDataBytes = 0;
 };
 
 class LPcmFileSink : public LSoundSink {
@@ -107,16 +117,25 @@ class LPcmFileSink : public LSoundSink {
   void Seek(int32_t frame) override;
   // Writes the header again with the final size and closes the file.
   void Finish() override;
+  // Before the first write the header is chosen for that many frames. Fails the sink (with
+  // kNoSpace) when they do not fit into the free space of the file's file system.
+  int64_t ExpectFrames(int64_t frameCount) override;
 
  private:
   void Fail();
+  std::vector<uint8_t> Header(bool finished) const;
+  // Writes the header for the data so far; with `resized` the samples then start after it.
+  bool WriteOpenHeader(bool resized);
 
   std::unique_ptr<LSequentialWriter> out_;
+  std::string folder_;
   LPcmCodec codec_;
   LPcmHeaderRoutine header_;
+  int64_t plannedDataBytes_;
   int64_t dataStartBytes_ = 0;
   int64_t frameBytes_;
-  std::vector<uint8_t> buffer_;  // allocated by the first write
+  std::vector<uint8_t> openHeader_;  // the header as last written while open
+  std::vector<uint8_t> buffer_;      // allocated by the first write
 };
 
 }  // namespace klangor

@@ -23,6 +23,7 @@ constexpr uint32_t kMaxSampleRate = 196000;
 constexpr int32_t kMinFmtBytes = 16;
 constexpr int32_t kMaxFmtBytes = 8192;
 constexpr uint32_t kAllOnes = 0xFFFFFFFFu;
+constexpr int32_t kDs64Bytes = 28;  // the "ds64" body that Klangor reads and writes (an empty table)
 // What the RIFF size counts besides the data: "WAVE", the "fmt " chunk and the data header.
 constexpr int64_t kRiffOverheadBytes = kWaveHeaderBytes - 8;
 
@@ -61,9 +62,16 @@ class LChunkReader {
 // Where the audio of a WAVE file is and how it is laid out.
 struct LWaveLayout {
   LWaveFormat format;
-  int64_t dataStart = 0;     // file offset of the first sample byte
-  uint32_t dataBytes = 0;    // the data chunk's size field (all ones: up to the file's end)
+  int64_t dataStart = 0;   // file offset of the first sample byte
+  int64_t dataBytes = -1;  // the data size (-1: up to the file's end)
 };
+
+// The data size of a "ds64" body (RIFF size, data size, sample count, each 64 bits, then a
+// table of other chunk sizes); all ones there too means "up to the file's end".
+int64_t Ds64DataBytes(const uint8_t* body) {
+  const uint64_t bytes = LoadLe64(body + 8);
+  return bytes > uint64_t{INT64_MAX} ? -1 : static_cast<int64_t>(bytes);
+}
 
 // Finds the RIFF WAVE form (skipping anything before it), the "fmt " chunk and then the
 // "data" chunk. Every step moves forward by at least 8 bytes, and a read past the end of
@@ -76,12 +84,23 @@ LStreamState WalkChunks(const LFile& file, LWaveLayout* layout) {
   // Identifier, size, form: until "RIFF" with form "WAVE", skip whatever chunk is there.
   for (;;) {
     if (!reader.ReadExact(offset, header, 12)) return LStreamState::kCorrupt;
-    if (IsTag(header, "RIFF") && IsTag(header + 8, "WAVE")) break;
+    if ((IsTag(header, "RIFF") || IsTag(header, "RF64") || IsTag(header, "BW64")) && IsTag(header + 8, "WAVE")) break;
     int64_t size = RoundUpToEven(static_cast<int32_t>(LoadLe32(header + 4)));
     if (size <= 4) return LStreamState::kCorrupt;
     offset += 8 + size;
   }
   offset += 12;
+
+  // The 64-bit data size of a "ds64" chunk (it comes first in RF64 files), for a data chunk
+  // whose own size field is all ones.
+  int64_t ds64DataBytes = -1;
+  auto noteDs64 = [&](int32_t size) {
+    constexpr int32_t kSizesBytes = 24;  // what is read: the three sizes
+    uint8_t body[kSizesBytes];
+    if (IsTag(header, "ds64") && size >= kSizesBytes && reader.ReadExact(offset + 8, body, kSizesBytes)) {
+      ds64DataBytes = Ds64DataBytes(body);
+    }
+  };
 
   // Chunks up to "fmt "; a negative size of a skipped chunk is corrupt.
   for (;;) {
@@ -99,6 +118,7 @@ LStreamState WalkChunks(const LFile& file, LWaveLayout* layout) {
       break;
     }
     if (size < 0) return LStreamState::kCorrupt;
+    noteDs64(size);
     offset += 8 + RoundUpToEven(size);
   }
 
@@ -107,11 +127,13 @@ LStreamState WalkChunks(const LFile& file, LWaveLayout* layout) {
     if (!reader.ReadExact(offset, header, 8)) return LStreamState::kCorrupt;
     if (IsTag(header, "data")) {
       layout->dataStart = offset + 8;
-      layout->dataBytes = LoadLe32(header + 4);
+      const uint32_t size = LoadLe32(header + 4);
+      layout->dataBytes = size != kAllOnes ? int64_t{size} : ds64DataBytes;
       break;
     }
     auto size = static_cast<int32_t>(LoadLe32(header + 4));
     if (size < 0) return LStreamState::kCorrupt;
+    noteDs64(size);
     offset += 8 + RoundUpToEven(size);
   }
 
@@ -135,25 +157,39 @@ LPcmCodec CodecOf(LSampleWidth width) {
   return LPcmCodec::k16BitLittleEndian;
 }
 
-// The 46-byte header: both sizes all ones while the file is being written (so a file left
-// behind by a crash still reads to its end), the real sizes when it is finished. Data beyond
-// what 32 bits can count keeps the all-ones sizes.
+// The header. Data whose RIFF size fits into 32 bits gets the plain 46-byte header (RIFF,
+// "fmt ", "data"); data planned beyond that, and a growing file, get 36 bytes more for a
+// "ds64" chunk after "WAVE": a "JUNK" chunk of that size holds the place while the sizes fit,
+// and "RF64" with "ds64" holding the 64-bit sizes replaces "RIFF" once they do not. While the
+// file is open every size is all ones, so a file left behind by a crash still reads to its
+// end; the finished header holds the real sizes.
 std::vector<uint8_t> WaveHeader(const LPcmHeaderInfo& info, int bitsPerSample) {
-  uint32_t riffSize = kAllOnes;
-  uint32_t dataSize = kAllOnes;
-  if (info.finished && info.dataBytes + kRiffOverheadBytes <= int64_t{kAllOnes}) {
-    riffSize = static_cast<uint32_t>(info.dataBytes + kRiffOverheadBytes);
-    dataSize = static_cast<uint32_t>(info.dataBytes);
+  const bool room = info.plannedDataBytes < 0 || info.plannedDataBytes + kRiffOverheadBytes >= int64_t{kAllOnes};
+  const size_t fmtAt = room ? 12 + 8 + kDs64Bytes : 12;
+  std::vector<uint8_t> header(fmtAt + 8 + kWaveFormatFixedBytes + 8);
+  uint8_t* p = header.data();
+  const int64_t riffBytes = static_cast<int64_t>(header.size()) - 8 + info.dataBytes;
+  const bool rf64 = room && riffBytes >= int64_t{kAllOnes};
+  const bool sized = info.finished && !rf64 && riffBytes < int64_t{kAllOnes};
+  std::memcpy(p, rf64 ? "RF64" : "RIFF", 4);
+  StoreLe32(p + 4, sized ? static_cast<uint32_t>(riffBytes) : kAllOnes);
+  std::memcpy(p + 8, "WAVE", 4);
+  if (room) {
+    std::memcpy(p + 12, rf64 ? "ds64" : "JUNK", 4);
+    StoreLe32(p + 16, kDs64Bytes);
+    if (rf64) {
+      const int64_t frameBytes = int64_t{info.channels} * (bitsPerSample / 8);
+      StoreLe64(p + 20, info.finished ? static_cast<uint64_t>(riffBytes) : ~uint64_t{0});
+      StoreLe64(p + 28, info.finished ? static_cast<uint64_t>(info.dataBytes) : ~uint64_t{0});
+      StoreLe64(p + 36, info.finished ? static_cast<uint64_t>(info.dataBytes / frameBytes) : ~uint64_t{0});
+    }
   }
-  std::vector<uint8_t> header(kWaveHeaderBytes);
-  std::memcpy(header.data(), "RIFF", 4);
-  StoreLe32(header.data() + 4, riffSize);
-  std::memcpy(header.data() + 8, "WAVEfmt ", 8);
-  StoreLe32(header.data() + 16, static_cast<uint32_t>(kWaveFormatFixedBytes));
+  std::memcpy(p + fmtAt, "fmt ", 4);
+  StoreLe32(p + fmtAt + 4, static_cast<uint32_t>(kWaveFormatFixedBytes));
   std::vector<uint8_t> fmt = SerializeWaveFormat(MakePcmFormat(info.sampleRate, info.channels, bitsPerSample));
-  std::memcpy(header.data() + 20, fmt.data(), kWaveFormatFixedBytes);
-  std::memcpy(header.data() + 38, "data", 4);
-  StoreLe32(header.data() + 42, dataSize);
+  std::memcpy(p + fmtAt + 8, fmt.data(), kWaveFormatFixedBytes);
+  std::memcpy(p + fmtAt + 8 + kWaveFormatFixedBytes, "data", 4);
+  StoreLe32(p + fmtAt + 12 + kWaveFormatFixedBytes, sized ? static_cast<uint32_t>(info.dataBytes) : kAllOnes);
   return header;
 }
 
@@ -173,9 +209,17 @@ LPcmHeaderRoutine HeaderFor(LSampleWidth width) {
 }
 
 LRef<LSoundSink> MakeWaveSink(const std::string& path, int channels, LSampleWidth width, int32_t sampleRate,
-                              int32_t startFrame, LWriteMode mode) {
+                              int32_t startFrame, LWriteMode mode, int64_t plannedDataBytes) {
   return MakeRef<LPcmFileSink>(path, CodecOf(width), sampleRate, channels,
-                               LPcmSinkOptions{HeaderFor(width), startFrame, mode});
+                               LPcmSinkOptions{HeaderFor(width), startFrame, mode, plannedDataBytes});
+}
+
+// True when `path` starts with the plain 46-byte header (no room for "ds64"): a file that is
+// continued keeps the layout its kept frames were written in.
+bool HasPlainHeader(const std::string& path) {
+  LFile file = LFile::Open(path, LFileMode::kRead);
+  uint8_t head[16];
+  return file.IsOpen() && file.ReadAt(0, head, 16) == 16 && IsTag(head + 12, "fmt ");
 }
 
 std::optional<LSampleWidth> WidthForBytes(int bytesPerSample) {
@@ -216,7 +260,7 @@ LRef<LSoundStream> OpenWaveFile(const std::string& path) {
   // holds, a last partial frame included: loading such a file must not write gigabytes of
   // silence into the block store.
   const int64_t availableBytes = std::max<int64_t>(file.Size() - layout.dataStart, 0);
-  int64_t dataBytes = layout.dataBytes == kAllOnes ? availableBytes : layout.dataBytes;
+  int64_t dataBytes = layout.dataBytes < 0 ? availableBytes : layout.dataBytes;
   int64_t frames = dataBytes / frameBytes;
   if (dataBytes > availableBytes) frames = (availableBytes + frameBytes - 1) / frameBytes;
   const auto lengthFrames = SaturateToInt32(frames);
@@ -229,14 +273,15 @@ LRef<LSoundSink> CreateWaveFile(const std::string& path, const LWaveFormat& form
     return MakeRef<LNullSink>();
   }
   return MakeWaveSink(path, format.channels, SampleWidthForBits(format.bitsPerSample),
-                      static_cast<int32_t>(format.samplesPerSec), 0, LWriteMode::kBackground);
+                      static_cast<int32_t>(format.samplesPerSec), 0, LWriteMode::kBackground, 0);
 }
 
 LRef<LSoundSink> CreatePcmWaveSink(const std::string& path, int channels, int bytesPerSample,
                                    int32_t sampleRate, int32_t startFrame) {
   std::optional<LSampleWidth> width = WidthForBytes(bytesPerSample);
   if (!width) return MakeRef<LNullSink>();
-  return MakeWaveSink(path, channels, *width, sampleRate, startFrame, LWriteMode::kDirect);
+  const int64_t planned = startFrame > 0 && HasPlainHeader(path) ? 0 : kGrowingData;
+  return MakeWaveSink(path, channels, *width, sampleRate, startFrame, LWriteMode::kDirect, planned);
 }
 
 }  // namespace klangor

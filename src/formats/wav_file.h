@@ -7,9 +7,16 @@
 // Hz. The stream's full scale is 524272. Other format tags give state kCodecMissing until a
 // decoder is wired in.
 //
+// Reading also takes RF64 and BW64 files, and a data chunk whose size field is all ones
+// gets its size from a "ds64" chunk before it (without one it runs to the end of the file).
+//
 // Writing: the PCM writer puts a 46-byte header (an 18-byte "fmt " chunk) in front of the
-// samples. While the sink is open both RIFF sizes are all ones, so a file left behind by a
-// crash still reads to its end; Finish() (or the last reference going) patches them.
+// samples. Data that 32-bit RIFF sizes cannot count (announced through ExpectFrames) and a
+// growing file (CreatePcmWaveSink) get an 82-byte header instead: a 36-byte "JUNK" chunk
+// after "WAVE" keeps the place of the "ds64" chunk, which replaces it, with "RF64" for
+// "RIFF", once the data passes that limit. While the sink is open all sizes are all ones,
+// so a file left behind by a crash still reads to its end; Finish() (or the last reference
+// going) writes the real ones.
 
 #include <cstdint>
 #include <string>
@@ -23,6 +30,8 @@ namespace klangor {
 
 // The header that the PCM writer puts before the first sample.
 inline constexpr int64_t kWaveHeaderBytes = 46;
+// The header with room for "ds64": of a growing file, and of data beyond 32-bit sizes.
+inline constexpr int64_t kRoomyWaveHeaderBytes = 82;
 
 // Opens `path`; never null. State kOk, kCorrupt (not a WAVE file, or a broken or
 // unsupported header), kCannotOpen (missing, unreadable, or not a regular file) or
@@ -37,9 +46,10 @@ LRef<LSoundSink> CreateWaveFile(const std::string& path, const LWaveFormat& form
 
 // The PCM writer with an explicit layout (1 to 4 bytes per sample, else a failed sink).
 // With `startFrame` above 0 the first frames of an existing file are kept (as many of them
-// as the file holds, at most `startFrame`) and writing continues after them. Each piece is in
-// the file when Write returns, so a file that grows while recording can be read at any time
-// and survives a crash of the program up to the last write.
+// as the file holds, at most `startFrame`) and writing continues after them, in the header
+// layout of that file. Each piece is in the file when Write returns, so a file that grows
+// while recording can be read at any time and survives a crash of the program up to the last
+// write; the header turns into RF64 when the data passes 4 GB.
 LRef<LSoundSink> CreatePcmWaveSink(const std::string& path, int channels, int bytesPerSample,
                                    int32_t sampleRate, int32_t startFrame);
 

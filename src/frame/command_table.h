@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <type_traits>
 
 #include "frame/frame_model.h"
 #include "frame/user_interface.h"
@@ -22,6 +23,14 @@ struct LCommandContext {
 
 using LCommandHandler = std::function<void(LCommandContext&)>;
 
+// Each subsystem names its identifiers in an enum class of int (e.g. LEditCommandId); the
+// table keys commands by the number.
+template <class Id>
+  requires std::is_enum_v<Id>
+constexpr int CommandId(Id id) {
+  return static_cast<int>(id);
+}
+
 struct LCommand {
   int id = 0;
   std::string menuText;  // as the menu shows it, with its "&" mnemonic
@@ -35,6 +44,16 @@ class LCommandTable {
   const LCommand* Find(int id) const;
   // Runs the command `id`; false when the table has none.
   bool Dispatch(int id, LCommandContext& context) const;
+  template <class Id>
+    requires std::is_enum_v<Id>
+  const LCommand* Find(Id id) const {
+    return Find(CommandId(id));
+  }
+  template <class Id>
+    requires std::is_enum_v<Id>
+  bool Dispatch(Id id, LCommandContext& context) const {
+    return Dispatch(CommandId(id), context);
+  }
   const std::map<int, LCommand>& Commands() const { return commands_; }
 
  private:

@@ -1,10 +1,12 @@
 #include "platform/safe_replace.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -26,17 +28,40 @@ LSafeReplace::LSafeReplace(std::string target, LSyncMode sync)
     while (!name.empty() && (last() & 0xC0) == 0x80) name.pop_back();  // continuation bytes
     if (!name.empty() && last() >= 0xC0) name.pop_back();                // their lead byte
   }
-  std::string pattern = JoinPath(FolderOf(target_), "." + name + suffix);
+  const std::string prefix = "." + name + suffix.substr(0, suffix.size() - 6);
+  RemoveLeftovers(FolderOf(target_), prefix);
+  std::string pattern = JoinPath(FolderOf(target_), prefix + "XXXXXX");
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
   if (fd < 0) return;
-  ::close(fd);
+  // The lock says "being written" to other processes for as long as this object lives.
+  ::flock(fd, LOCK_EX);
+  lockFd_ = fd;
   tempPath_ = buffer.data();
 }
 
 LSafeReplace::~LSafeReplace() {
   if (!committed_ && !tempPath_.empty()) RemoveFile(tempPath_);
+  if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+// Temporary files of the same target left by a process that was killed while writing: no
+// lock on them, and untouched for a minute (a file just created may not be locked yet).
+void LSafeReplace::RemoveLeftovers(const std::string& folder, const std::string& prefix) {
+  constexpr time_t kLeftoverSeconds = 60;
+  for (const std::string& entry : ListFolder(folder)) {
+    if (entry.size() != prefix.size() + 6 || entry.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string path = JoinPath(folder, entry);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_mtime + kLeftoverSeconds < ::time(nullptr) &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      ::unlink(path.c_str());
+    }
+    ::close(fd);
+  }
 }
 
 bool LSafeReplace::Commit() {
@@ -62,6 +87,8 @@ bool LSafeReplace::Commit() {
   }
   if (::rename(tempPath_.c_str(), target_.c_str()) != 0) return false;
   committed_ = true;
+  ::close(lockFd_);
+  lockFd_ = -1;
   int folder = sync_ == LSyncMode::kAlways
                    ? ::open(FolderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                    : -1;

@@ -1,7 +1,10 @@
 #pragma once
 // Replacing a file so that a failure never destroys what was there: the new contents go to
-// a temporary file in the same folder (created exclusively), which replaces the target in
-// one rename only when the caller commits. Without a commit the temporary file is removed.
+// a temporary file ".NAME.klangor-XXXXXX" in the same folder (created exclusively), which
+// replaces the target in one rename only when the caller commits. Without a commit the
+// temporary file is removed. While it is being written the temporary file carries an flock;
+// temporary files of the same target that carry none and are older than a minute were left
+// by a process killed while saving, and are removed when the next replace begins.
 
 #include <string>
 
@@ -30,8 +33,11 @@ class LSafeReplace {
   bool Commit();
 
  private:
+  static void RemoveLeftovers(const std::string& folder, const std::string& prefix);
+
   std::string target_;
   std::string tempPath_;
+  int lockFd_ = -1;
   LSyncMode sync_;
   bool committed_ = false;
 };

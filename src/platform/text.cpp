@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <algorithm>
+
 namespace klangor {
 namespace {
 
@@ -34,5 +36,20 @@ std::string CutToCharacters(std::string_view text, size_t maxCharacters) {
   }
   return std::string(text.substr(0, bytes));
 }
+
+std::optional<int32_t> LeadingIntOfText(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size() || text[i] < '0' || text[i] > '9') return std::nullopt;
+  int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = std::min<int64_t>(value * 10 + (text[i] - '0'), int64_t{INT32_MAX} + 1);
+  }
+  return static_cast<int32_t>(std::clamp<int64_t>(negative ? -value : value, INT32_MIN, INT32_MAX));
+}
+
+int32_t SaturatingIntOfText(std::string_view text) { return LeadingIntOfText(text).value_or(0); }
 
 }  // namespace klangor

@@ -2,6 +2,8 @@
 // Text helpers.
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,5 +13,11 @@ namespace klangor {
 // starts no valid sequence counts as one character, so any byte string is cut safely and a
 // valid sequence is never split.
 std::string CutToCharacters(std::string_view text, size_t maxCharacters);
+
+// The leading integer of `text` as a text field or a stored value holds it: blanks, an
+// optional sign, then decimal digits up to the first other character; beyond the 32-bit range
+// it saturates (so "-2147483648" is INT32_MIN). No digits give 0 (nothing for the second).
+int32_t SaturatingIntOfText(std::string_view text);
+std::optional<int32_t> LeadingIntOfText(std::string_view text);
 
 }  // namespace klangor

@@ -5,6 +5,7 @@
 // default is repeated anywhere else.
 
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <string_view>
 
@@ -25,11 +26,26 @@ struct LBoolSetting {
   LSettingScope scope = LSettingScope::kUser;
 };
 
+// The values a number may take: for a stored value, the range its dialog allows. Values read
+// from the settings, a script or the command line are brought to the nearest end of it before
+// they are used (so a hand-edited typo cannot turn into hours of audio); a dialog refuses
+// what lies outside with its message.
+struct LIntRange {
+  int32_t min = INT32_MIN;
+  int32_t max = INT32_MAX;
+
+  constexpr bool Contains(int64_t value) const { return value >= min && value <= max; }
+  constexpr int32_t Clamp(int64_t value) const {
+    return static_cast<int32_t>(value < min ? min : value > max ? max : value);
+  }
+};
+
 struct LIntSetting {
   std::string_view section;
   std::string_view name;
   int32_t defaultValue = 0;
   LSettingScope scope = LSettingScope::kUser;
+  LIntRange range{};
 };
 
 struct LStringSetting {

@@ -151,9 +151,15 @@ inline constexpr LBoolSetting kRecorderAutotrim{kRecorderSection, "Autotrim", tr
 inline constexpr LBoolSetting kRecorderVor{kRecorderSection, "Vor", false, kMachine};  // voice activation
 
 // --- Section "StoredValues": the last used parameters of commands and effects ---
+//
+// Each carries the range its dialog allows (the dialogs check against it; values read from
+// the settings, scripts and the command line are brought into it). Where a dialog states
+// only one end, the other is the natural one (no negative times or percentages; speeds
+// from 10 %); the silence dialog and the repeat dialog state none: silence is at most ten
+// minutes at a time, a loop at most 1000 repetitions.
 
-inline constexpr LIntSetting kSilenceTimes{kStoredValuesSection, "SilenceTimes", 0};  // ms
-inline constexpr LIntSetting kRepeatNumTimes{kStoredValuesSection, "RepeatNumTimes", 1};
+inline constexpr LIntSetting kSilenceTimes{kStoredValuesSection, "SilenceTimes", 0, kUserOnly, {0, 600000}};  // ms
+inline constexpr LIntSetting kRepeatNumTimes{kStoredValuesSection, "RepeatNumTimes", 1, kUserOnly, {0, 1000}};
 
 // The effects' last used values (shared with the batch processor). The modulation rates and
 // the distortion degree are decimal fractions kept as text.
@@ -163,39 +169,65 @@ inline constexpr std::string_view kChorusSection = "Chorus";
 inline constexpr std::string_view kDistortionSection = "Distortion";
 inline constexpr std::string_view kAutoSplitSection = "AutoSplit";
 
-inline constexpr LIntSetting kAmplifyGain{kStoredValuesSection, "AmplifyGain", 100};  // percent
-inline constexpr LIntSetting kNormalizePeakLevel{kStoredValuesSection, "NormalizePeakLevel", 100};
-inline constexpr LIntSetting kStereoPan{kStoredValuesSection, "StereoPan", 50};  // slider position
-inline constexpr LIntSetting kEchoTime{kStoredValuesSection, "EchoTime", 800};  // ms
-inline constexpr LIntSetting kEchoGain{kStoredValuesSection, "EchoGain", 50};   // percent
-inline constexpr LIntSetting kReverbTime{kStoredValuesSection, "ReverbTime", 50};    // ms
-inline constexpr LIntSetting kReverbLevel{kStoredValuesSection, "ReverbLevel", 100};  // percent
-inline constexpr LIntSetting kPhaserTime{kPhaserSection, "Time", 5};
-inline constexpr LIntSetting kPhaserGain{kPhaserSection, "Gain", 100};
-inline constexpr LIntSetting kFlangerTime{kFlangerSection, "Time", 5};
+inline constexpr LIntSetting kAmplifyGain{kStoredValuesSection, "AmplifyGain", 100, kUserOnly, {0, 400}};  // percent
+inline constexpr LIntSetting kNormalizePeakLevel{kStoredValuesSection, "NormalizePeakLevel", 100, kUserOnly, {0, 100}};
+inline constexpr LIntSetting kStereoPan{kStoredValuesSection, "StereoPan", 50, kUserOnly, {0, 100}};  // slider position
+inline constexpr LIntSetting kEchoTime{kStoredValuesSection, "EchoTime", 800, kUserOnly, {10, 2999}};  // ms
+inline constexpr LIntSetting kEchoGain{kStoredValuesSection, "EchoGain", 50, kUserOnly, {0, 99}};   // percent
+inline constexpr LIntSetting kReverbTime{kStoredValuesSection, "ReverbTime", 50, kUserOnly, {50, 1000}};    // ms
+inline constexpr LIntSetting kReverbLevel{kStoredValuesSection, "ReverbLevel", 100, kUserOnly, {0, 100}};  // percent
+inline constexpr LIntSetting kPhaserTime{kPhaserSection, "Time", 5, kUserOnly, {0, 10}};
+inline constexpr LIntSetting kPhaserGain{kPhaserSection, "Gain", 100, kUserOnly, {0, 100}};
+inline constexpr LIntSetting kFlangerTime{kFlangerSection, "Time", 5, kUserOnly, {0, 10}};
 inline constexpr LStringSetting kFlangerMod{kFlangerSection, "Mod", "0.5"};  // Hz
-inline constexpr LIntSetting kFlangerDepth{kFlangerSection, "Depth", 50};
-inline constexpr LIntSetting kFlangerGain{kFlangerSection, "Gain", 75};
-inline constexpr LIntSetting kChorusTime{kChorusSection, "Time", 40};
+inline constexpr LIntSetting kFlangerDepth{kFlangerSection, "Depth", 50, kUserOnly, {0, 100}};
+inline constexpr LIntSetting kFlangerGain{kFlangerSection, "Gain", 75, kUserOnly, {0, 100}};
+inline constexpr LIntSetting kChorusTime{kChorusSection, "Time", 40, kUserOnly, {10, 100}};
 inline constexpr LStringSetting kChorusMod{kChorusSection, "Mod", "0.5"};  // Hz
-inline constexpr LIntSetting kChorusDepth{kChorusSection, "Depth", 5};
-inline constexpr LIntSetting kChorusGain{kChorusSection, "Gain", 70};
+inline constexpr LIntSetting kChorusDepth{kChorusSection, "Depth", 5, kUserOnly, {0, 30}};
+inline constexpr LIntSetting kChorusGain{kChorusSection, "Gain", 70, kUserOnly, {0, 100}};
 inline constexpr LStringSetting kDistortionDegree{kDistortionSection, "Degree", "0.5"};  // 0.0 to 1.0
-inline constexpr LIntSetting kDistortionLevel{kDistortionSection, "Level", -3};  // dB
+inline constexpr LIntSetting kDistortionLevel{kDistortionSection, "Level", -3, kUserOnly, {-20, 3}};  // dB
 inline constexpr LIntSetting kLowCutFreq{kStoredValuesSection, "LowCutFreq", 250};  // Hz
 inline constexpr LIntSetting kEQPreset{kStoredValuesSection, "EQPreset", 0};        // preset index
-inline constexpr LIntSetting kCompressorThreshold{kStoredValuesSection, "CompressorThreshold", -20};  // dB
+inline constexpr LIntSetting kCompressorThreshold{kStoredValuesSection, "CompressorThreshold", -20,
+                                                  kUserOnly, {-60, 0}};  // dB
 inline constexpr LIntSetting kCompressorRatio{kStoredValuesSection, "CompressorRatio", 0};  // ratio index
-inline constexpr LIntSetting kCompressorLimit{kStoredValuesSection, "CompressorLimit", 3};  // dB
+inline constexpr LIntSetting kCompressorLimit{kStoredValuesSection, "CompressorLimit", 3, kUserOnly, {0, 20}};  // dB
 inline constexpr LIntSetting kNoiseGateLevel{kStoredValuesSection, "NoiseGateLevel", -30};  // dB
 inline constexpr LIntSetting kSSNoiseThreshold{kStoredValuesSection, "SSNoiseThreshold", 30};
-inline constexpr LIntSetting kSpSpeedPitch{kStoredValuesSection, "SpSpeedPitch", 100};        // percent
-inline constexpr LIntSetting kConstPitchSpeed{kStoredValuesSection, "ConstPitchSpeed", 100};  // percent
-inline constexpr LIntSetting kConstSpeedPitch{kStoredValuesSection, "ConstSpeedPitch", 100};  // percent
-inline constexpr LIntSetting kConvertSampleRate{kStoredValuesSection, "ConvertSampleRate", 44100};
-inline constexpr LIntSetting kConvertChannel{kStoredValuesSection, "ConvertChannel", 1};
+inline constexpr LIntSetting kSpSpeedPitch{kStoredValuesSection, "SpSpeedPitch", 100,
+                                           kUserOnly, {10, 300}};  // percent
+inline constexpr LIntSetting kConstPitchSpeed{kStoredValuesSection, "ConstPitchSpeed", 100,
+                                              kUserOnly, {10, 300}};  // percent
+inline constexpr LIntSetting kConstSpeedPitch{kStoredValuesSection, "ConstSpeedPitch", 100,
+                                              kUserOnly, {10, 300}};  // percent
+inline constexpr LIntSetting kConvertSampleRate{kStoredValuesSection, "ConvertSampleRate", 44100,
+                                                kUserOnly, {6000, 96000}};
+inline constexpr LIntSetting kConvertChannel{kStoredValuesSection, "ConvertChannel", 1, kUserOnly, {1, 2}};
 inline constexpr LIntSetting kAutoSplitThreshold{kAutoSplitSection, "Threshold", -36};  // dB
-inline constexpr LIntSetting kAutoSplitDuration{kAutoSplitSection, "Duration", 0};      // seconds
+inline constexpr LIntSetting kAutoSplitDuration{kAutoSplitSection, "Duration", 0};      // milliseconds
+
+// The equalizer's filter shapes, each in a section of its own (named as the shape's key), in
+// the order of the shape list: BandPass, BandStop, HighPass, LowPass, Notch, Boost/Cut.
+// Frequencies and slopes in hertz, Amp in percent. The high- and low-pass shapes have one
+// frequency ("Freq") and no end frequency (its name is empty).
+struct LEqualizerShapeSettings {
+  LIntSetting frequency;
+  LIntSetting endFrequency;
+  LIntSetting amp;
+  LIntSetting slope;
+};
+inline constexpr int kEqualizerShapeCount = 6;
+inline constexpr std::array<LEqualizerShapeSettings, kEqualizerShapeCount> kEqualizerShapes{{
+    {{"BandPass", "StartFreq", 8000}, {"BandPass", "EndFreq", 12000}, {"BandPass", "Amp", 50}, {"BandPass", "Slope", 1000}},
+    {{"BandStop", "StartFreq", 8000}, {"BandStop", "EndFreq", 12000}, {"BandStop", "Amp", 50}, {"BandStop", "Slope", 1000}},
+    {{"HighPass", "Freq", 4000}, {"HighPass", "", 0}, {"HighPass", "Amp", 50}, {"HighPass", "Slope", 1000}},
+    {{"LowPass", "Freq", 4000}, {"LowPass", "", 0}, {"LowPass", "Amp", 50}, {"LowPass", "Slope", 1000}},
+    {{"Notch", "StartFreq", 8000}, {"Notch", "EndFreq", 12000}, {"Notch", "Amp", 50}, {"Notch", "Slope", 1000}},
+    {{"Boost/Cut", "StartFreq", 8000}, {"Boost/Cut", "EndFreq", 12000}, {"Boost/Cut", "Amp", 50},
+     {"Boost/Cut", "Slope", 1000}},
+}};
 
 // --- Section "BatchConverter": where and how the batch processor saves ---
 
@@ -248,11 +280,16 @@ inline constexpr auto kAllSettings = [] {
       &kRawAudioChannels, &kRawAudioCodec,
   };
   constexpr size_t kFixedCount = sizeof kFixed / sizeof kFixed[0];
-  std::array<LSettingRef, kFixedCount + 2 * kRecentFileSlots> all{};
+  std::array<LSettingRef, kFixedCount + 2 * kRecentFileSlots + 3 * kEqualizerShapeCount + 4> all{};
   size_t n = 0;
   for (const LSettingRef& setting : kFixed) all[n++] = setting;
   for (const LStringSetting& setting : kRecentFile) all[n++] = &setting;
   for (const LIntSetting& setting : kRecentFileDate) all[n++] = &setting;
+  for (const LEqualizerShapeSettings& shape : kEqualizerShapes) {
+    for (const LIntSetting* setting : {&shape.frequency, &shape.endFrequency, &shape.amp, &shape.slope}) {
+      if (!setting->name.empty()) all[n++] = setting;
+    }
+  }
   return all;
 }();
 

@@ -41,8 +41,6 @@ bool LockForWriting(const std::string& file, LFolderLock& lock) {
   return true;
 }
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 }  // namespace
 
 std::string UserSettingsFile() {
@@ -57,17 +55,7 @@ std::string MachineSettingsFile() {
 }
 
 int32_t SettingToInt(std::string_view text, int32_t defaultValue) {
-  if (text.empty()) return defaultValue;
-  size_t i = 0;
-  while (i < text.size() && IsSpace(text[i])) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  int64_t value = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = std::min<int64_t>(value * 10 + (text[i] - '0'), int64_t{INT32_MAX} + 1);
-  }
-  if (negative) value = -value;
-  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+  return LeadingIntOfText(text).value_or(defaultValue);
 }
 
 bool SettingToBool(std::string_view text, bool defaultValue) {
@@ -190,9 +178,9 @@ std::string LSettingsStore::Read(const LStringSetting& setting) const {
 }
 
 int32_t LSettingsStore::Read(const LIntSetting& setting) const {
-  return setting.scope == LSettingScope::kMachineWide
-             ? ReadIntMachineFallback(setting.section, setting.name, setting.defaultValue)
-             : ReadInt(setting.section, setting.name, setting.defaultValue);
+  return setting.range.Clamp(setting.scope == LSettingScope::kMachineWide
+                                 ? ReadIntMachineFallback(setting.section, setting.name, setting.defaultValue)
+                                 : ReadInt(setting.section, setting.name, setting.defaultValue));
 }
 
 bool LSettingsStore::Read(const LBoolSetting& setting) const {

@@ -9,8 +9,9 @@
 // user's file only.
 //
 // Reading rules: a text is cut to 259 characters (a setting record may allow longer paths);
-// an integer is the decimal number at the start of the text (after blanks and a sign; 0 when
-// there is none; saturated to 32 bits), and the default when the value is missing or empty; a
+// an integer is the decimal number at the start of the text (after blanks and a sign;
+// saturated to 32 bits), and the default when the value is missing, empty or does not start
+// with a number; a declared integer setting is then brought into its range (LIntRange); a
 // flag is the default when missing or empty and otherwise false exactly when the text begins
 // with "0". Integers are written as decimal text, flags as "1" or "0".
 //

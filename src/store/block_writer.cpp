@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/paths.h"
+
 namespace klangor {
 namespace {
 
@@ -132,6 +134,23 @@ void LBlockWriter::Finish() {
   target_->Clear();
   target_->SetFormat(SampleRate(), Channels());
   target_->Append(std::move(pending_));  // the target's segment now holds the block
+}
+
+int64_t BlockBytes(int64_t frames, int channels) {
+  const int64_t groups = (std::max<int64_t>(frames, 0) + kGroupFrames - 1) / kGroupFrames;
+  return (std::max<int64_t>(frames, 0) * 4 + groups * 2) * channels;
+}
+
+int64_t LBlockWriter::ExpectFrames(int64_t frameCount) {
+  const int64_t bytes = BlockBytes(frameCount, Channels());
+  if (!audioFile_ || finished_) return bytes;
+  const int64_t freeBytes =
+      FreeBytesAvailable(LBlockStore::Instance().FileName(pending_.Block(), LBlockFile::kAudio));
+  if (freeBytes >= 0 && bytes > freeBytes) {
+    SetError(kCannotWrite | kNoSpace);
+    audioFile_.reset();
+  }
+  return bytes;
 }
 
 LResult WriteBlock(int32_t sampleRate, int channels, LSegmentList& target, const LBlockFill& fill) {

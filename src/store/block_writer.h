@@ -33,6 +33,9 @@ class LBlockWriter final : public LSoundSink {
   // Flushes the last peak group and hands the block to the target list.
   void Finish() override;
 
+  // Refuses (kNoSpace) a block that would not fit into the free space of the working folder.
+  int64_t ExpectFrames(int64_t frameCount) override;
+
   uint16_t Block() const { return pending_.Block(); }
 
  private:
@@ -50,6 +53,9 @@ class LBlockWriter final : public LSoundSink {
   std::vector<uint8_t> peakBuffer_;  // peak entries not yet written
   bool finished_ = false;
 };
+
+// The bytes a block of this many frames takes on disk: its samples and its peak file.
+int64_t BlockBytes(int64_t frames, int channels);
 
 // Fills a block writer: returns how the writing ended.
 using LBlockFill = std::function<LResult(LSoundSink& sink)>;

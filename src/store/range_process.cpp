@@ -58,6 +58,8 @@ LResult RepeatRangeCompact(LSegmentList& sound, int32_t s, int32_t e, int32_t co
   LSegmentList tile(sound.SampleRate(), sound.Channels());
   LSilentProgress quiet;
   const LResult written = WriteBlock(sound.SampleRate(), sound.Channels(), tile, [&](LSoundSink& sink) {
+    sink.ExpectFrames(perTile * pieceLength);  // refused when the disk cannot hold the tile
+    if (sink.Failed()) return LResult::kFailed;
     for (int64_t i = 0; i < perTile; ++i) {
       LRef<LSoundStream> reader = OpenSegmentStream(piece);
       const LResult pumped = PumpRange(*reader, sink, 0, static_cast<int32_t>(pieceLength), quiet);

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   auto document = MakeRef<LSoundDocument>();
   document->fileName = argv[2];
   LSilentProgress progress;
-  if (LoadStream(*stream, argv[2], document->sound, progress) != LResult::kDone) return 4;
+  if (LoadStream(stream, argv[2], document->sound, progress) != LResult::kDone) return 4;
   stream.Reset();
   LDocumentJournal journal(LBlockStore::Instance().BlockFolder());
   // Three edits, each journaled as the editor does after a command.

@@ -3,17 +3,37 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
+#include <string>
+#include <utility>
 
 #include "batch/batch_command.h"
-#include "batch/batch_operations.h"
 #include "batch/batch_processor.h"
 #include "batch/batch_script.h"
+#include "edit/auto_trim.h"
+#include "effects/amplify.h"
+#include "effects/auto_volume.h"
+#include "effects/compressor.h"
+#include "effects/echo.h"
+#include "effects/envelope.h"
+#include "effects/equalizer.h"
+#include "effects/high_pass.h"
+#include "effects/noise_gate.h"
+#include "effects/normalize.h"
+#include "effects/rate_commands.h"
+#include "effects/reduce_vocals.h"
+#include "effects/reverb.h"
+#include "effects/spectral_subtraction.h"
+#include "effects/speed_pitch.h"
+#include "effects/stereo_pan.h"
+#include "effects/stream_effect.h"
 #include "platform/paths.h"
 #include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 #include "store/sound_document.h"
 #include "support/test_env.h"
+#include "support/test_signals.h"
 #include "support/test_streams.h"
 
 namespace klangor {
@@ -36,24 +56,72 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
 
 // Commands 1 and 2 with the largest stored time: the silence is cut to the room left below
 // the largest frame count, so the sound itself stays whole and within reach of the save.
-TEST_F(BatchCommandTest, SilenceCommandsNeverPushTheSoundOutOfReach) {
-  constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+// Silence is at most ten minutes at a time, and a negative length is none (not the
+// 4294967295 ms that its unsigned field would hold).
+TEST_F(BatchCommandTest, SilenceCommandsStayWithinTheirRange) {
+  constexpr int32_t kTenMinutes = 600 * 44100;
   std::vector<int32_t> samples(1000);
   for (int32_t i = 0; i < 1000; ++i) samples[static_cast<size_t>(i)] = (i + 1) * 16;
   LSilentProgress progress;
   for (uint32_t number : {1u, 2u}) {
-    auto document = MakeRef<LSoundDocument>();
-    document->sound = test::MakeSound(44100, 1, samples);
-    document->SetSelection(0, document->Length(), 0);
-    const LBatchCommand command = *MakeBatchCommand(number, {-1});  // 4294967295 ms
-    ASSERT_EQ(RunBatchOperation(command, *document, settings_, progress, [](const std::string&) {}),
+    for (int32_t ms : {-1, std::numeric_limits<int32_t>::max()}) {
+      auto document = MakeRef<LSoundDocument>();
+      document->sound = test::MakeSound(44100, 1, samples);
+      document->SetSelection(0, document->Length(), 0);
+      const LBatchCommand command = *MakeBatchCommand(number, {ms});
+      ASSERT_EQ(RunBatchCommand(command, *document, settings_, progress, [](const std::string&) {}),
+                LResult::kDone);
+      const int32_t silence = ms < 0 ? 0 : kTenMinutes;
+      EXPECT_EQ(document->Length(), 1000 + silence) << number;
+      LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
+      reader->Seek(number == 1 ? silence : 0);
+      EXPECT_EQ(test::ReadInRandomPieces(*reader, 1000, 300, number), samples) << number;
+    }
+  }
+}
+
+// Batch command N runs effect N with the record's values, on the whole sound, without a
+// message.
+TEST_F(BatchCommandTest, EachCommandRunsItsEffect) {
+  using LRun = std::function<LResult(LSoundDocument&, LProgress&)>;
+  const LEnvelope shape = {{0, 20}, {100, 200}, {255, 128}};
+  std::string block = EnvelopeBytes(shape);
+  block.resize(kParameterBlockBytes, '\0');
+  const std::vector<std::pair<LBatchCommand, LRun>> cases = {
+      {*MakeBatchCommand(3, {50}), [](LSoundDocument& d, LProgress&) { AmplifySelection(d, 50); return LResult::kDone; }},
+      {*MakeBatchCommand(4, {60}), [](LSoundDocument& d, LProgress& p) { return RunNormalize(d, 60, p); }},
+      {*MakeBatchCommand(7, {120, 45}), [](LSoundDocument& d, LProgress& p) { return RunStreamEffect(d, MakeEchoTask(120, 45), p); }},
+      {*MakeBatchCommand(8, {80, 30}), [](LSoundDocument& d, LProgress& p) { return RunStreamEffect(d, MakeReverbTask(30, 80), p); }},
+      {{9, std::vector<uint8_t>(block.begin(), block.end())}, [&](LSoundDocument& d, LProgress& p) { return RunEnvelope(d, shape, p); }},
+      {{10, {}}, [](LSoundDocument& d, LProgress& p) { return RunAutoVolume(d, p); }},
+      {*MakeBatchCommand(13, {130}), [](LSoundDocument& d, LProgress& p) { return RunSpeedPitch(d, LSpeedPitchMode::kSpeedAndPitch, 130, p); }},
+      {*MakeBatchCommand(14, {70}), [](LSoundDocument& d, LProgress& p) { return RunSpeedPitch(d, LSpeedPitchMode::kSpeedOnly, 70, p); }},
+      {*MakeBatchCommand(15, {150}), [](LSoundDocument& d, LProgress& p) { return RunSpeedPitch(d, LSpeedPitchMode::kPitchOnly, 150, p); }},
+      {*MakeBatchCommand(16, {-20, 2, 3}), [](LSoundDocument& d, LProgress& p) { return RunCompressor(d, -20, CompressorRatioFactor(2), 3, p); }},
+      {*MakeBatchCommand(17, {48000}), [](LSoundDocument& d, LProgress& p) { return ConvertDocumentFormat(d, 48000, 2, p); }},
+      {*MakeBatchCommand(18, {1}), [](LSoundDocument& d, LProgress& p) { return ConvertDocumentFormat(d, 22050, 1, p); }},
+      {*MakeBatchCommand(19, {0}), [](LSoundDocument& d, LProgress& p) { return RunStreamEffect(d, MakeStereoPanTask(0), p); }},
+      {{20, {}}, [](LSoundDocument& d, LProgress& p) { return RunReduceVocals(d, p); }},
+      {*MakeBatchCommand(5, {250}), [](LSoundDocument& d, LProgress& p) { return RunStreamEffect(d, MakeHighPassTask(250), p); }},
+      {{6, std::vector<uint8_t>(block.begin(), block.end())}, [&](LSoundDocument& d, LProgress& p) { return RunEqualizer(d, shape, p); }},
+      {*MakeBatchCommand(11, {20}), [](LSoundDocument& d, LProgress& p) { return RunAutoSpectralSubtraction(d, 20, p); }},
+      {*MakeBatchCommand(12, {-20}), [](LSoundDocument& d, LProgress& p) { return RunStreamEffect(d, MakeNoiseGateTask(-20), p); }},
+      {{0, {}}, [](LSoundDocument& d, LProgress& p) { return RunAutoTrim(d, -20, p); }},
+  };
+  const std::vector<int32_t> samples = test::TestSamples(2, 30000);
+  LSilentProgress progress;
+  for (const auto& [command, run] : cases) {
+    SCOPED_TRACE(command.number);
+    LRef<LSoundDocument> batch = test::Document(22050, 2, samples);
+    LRef<LSoundDocument> direct = test::Document(22050, 2, samples);
+    std::vector<std::string> reports;
+    ASSERT_EQ(RunBatchCommand(command, *batch, settings_, progress, [&](const std::string& m) { reports.push_back(m); }),
               LResult::kDone);
-    int64_t frames = 0;
-    for (const LSegment& segment : document->sound.Segments()) frames += segment.length;
-    EXPECT_EQ(frames, kMax) << number;
-    LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
-    reader->Seek(number == 1 ? kMax - 1000 : 0);
-    EXPECT_EQ(test::ReadInRandomPieces(*reader, 1000, 300, number), samples) << number;
+    ASSERT_EQ(run(*direct, progress), LResult::kDone);
+    EXPECT_EQ(batch->sound.SampleRate(), direct->sound.SampleRate());
+    EXPECT_EQ(batch->sound.Channels(), direct->sound.Channels());
+    EXPECT_EQ(test::Audio(*batch), test::Audio(*direct));
+    EXPECT_TRUE(reports.empty());
   }
 }
 

@@ -1,7 +1,6 @@
-// klangor-batch applying effect commands to real WAV files made by sox: gain, envelope, echo,
-// reverb, stereo pan and reduce vocals against the effect streams themselves; sample rate and
-// channels (17, 18), speed and pitch (13 to 15) with values out of range, and saving into
-// formats of a fixed rate.
+// klangor-batch applying effect commands to real WAV files made by sox: one run of typed,
+// stored and scripted values; sample rate and channels (17, 18), speed and pitch (13 to 15)
+// with values out of range, and saving into formats of a fixed rate.
 
 #include <gtest/gtest.h>
 
@@ -14,11 +13,8 @@
 
 #include "batch/batch_command.h"
 #include "batch/batch_script.h"
-#include "dsp/fixed_point.h"
-#include "effects/db_table.h"
 #include "effects/echo.h"
 #include "effects/envelope.h"
-#include "effects/reverb.h"
 #include "platform/paths.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
@@ -80,27 +76,12 @@ class EffectsBatchTest : public ::testing::Test {
   std::vector<int32_t> internal_;
 };
 
-TEST_F(EffectsBatchTest, AmplifyAndNormalizeChangeTheLevel) {
-  // 50 %: the segment gain (2^24 div 100) x 50 is read as a Q9 gain of 255.
-  std::vector<int32_t> out = Apply({"--command", "3=50"});
-  ASSERT_EQ(out.size(), source_.size());
-  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], To16((255 * internal_[i]) >> 9)) << i;
-
-  // Normalising to 60 % of full scale from the peak of both channels.
-  int32_t peak = 0;
-  for (int32_t x : internal_) peak = std::max(peak, std::abs(x));
-  const int32_t percent = 60 * 524272 / peak;
-  const int32_t gain = ((kUnityGain / 100) * percent) >> 15;
-  out = Apply({"--command", "4=60"});
-  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], To16((gain * internal_[i]) >> 9)) << i;
-}
-
-TEST_F(EffectsBatchTest, EchoReverbAndTheStoredValues) {
+// One run through the command line: typed values, stored values, a script's parameter block,
+// and the stereo-only message for a mono file. (What each command computes is checked in
+// batch_command_test against the effects themselves.)
+TEST_F(EffectsBatchTest, CommandsFromTheCommandLineStoredValuesAndScripts) {
   EXPECT_EQ(Apply({"--command", "7=120,45"}),
             Through([](LRef<LSoundStream> in) { return MakeEchoTask(120, 45).processor->MakeStream(in); }));
-  EXPECT_EQ(Apply({"--command", "8=80,30"}),
-            Through([](LRef<LSoundStream> in) { return MakeReverbTask(30, 80).processor->MakeStream(in); }));
-  // Without values the stored ones apply.
   {
     LSettingsStore settings = LSettingsStore::FromEnvironment();
     settings.Write(kEchoTime, 250);
@@ -108,38 +89,16 @@ TEST_F(EffectsBatchTest, EchoReverbAndTheStoredValues) {
   }
   EXPECT_EQ(Apply({"--command", "7"}),
             Through([](LRef<LSoundStream> in) { return MakeEchoTask(250, 20).processor->MakeStream(in); }));
-}
 
-TEST_F(EffectsBatchTest, EnvelopeFromTheFileOrTheScript) {
-  // Without a parameter block the envelope comes from "envelope.dat" in the data folder.
-  ASSERT_TRUE(SaveEnvelopeFile(EnvelopeFilePath(), FadeOutEnvelope()));
-  auto envelope = [](const LEnvelope& points) {
-    return [points](LRef<LSoundStream> in) { return LRef<LSoundStream>(MakeRef<LEnvelopeStream>(in, points, 12000)); };
-  };
-  EXPECT_EQ(Apply({"--command", "9"}), Through(envelope(FadeOutEnvelope())));
-
-  // A script's record carries its own 129-byte block.
   const LEnvelope shape = {{0, 20}, {100, 200}, {255, 128}};
   std::string bytes = EnvelopeBytes(shape);
   bytes.resize(kParameterBlockBytes, '\0');
   const std::string script = folder_ + "/shape.klb";
   ASSERT_TRUE(SaveBatchScript(script, {LBatchCommand{9, std::vector<uint8_t>(bytes.begin(), bytes.end())}}));
-  EXPECT_EQ(Apply({"--script", script}), Through(envelope(shape)));
-}
+  EXPECT_EQ(Apply({"--script", script}), Through([&](LRef<LSoundStream> in) {
+              return LRef<LSoundStream>(MakeRef<LEnvelopeStream>(in, shape, 12000));
+            }));
 
-TEST_F(EffectsBatchTest, StereoPanAndReduceVocals) {
-  // All the way left: +3 dB on the left, the right silent.
-  std::vector<int32_t> out = Apply({"--command", "19=0"});
-  for (size_t i = 0; i < out.size(); i += 2) {
-    ASSERT_EQ(out[i], To16(MulQ24(internal_[i], GainOfDb(3)))) << i;
-    ASSERT_EQ(out[i + 1], 0) << i;
-  }
-  // Reduce vocals leaves one channel, left minus right.
-  out = Apply({"--command", "20"});
-  ASSERT_EQ(out.size(), source_.size() / 2);
-  for (size_t f = 0; f < out.size(); ++f) ASSERT_EQ(out[f], To16(internal_[2 * f] - internal_[2 * f + 1])) << f;
-
-  // A mono file keeps its sound under stereo pan, and the message says why.
   const std::string mono = folder_ + "/mono.wav";
   test::RunTool({"sox", "-V1", input_, "-c", "1", mono, "remix", "1"});
   const test::LBatchRun run =
@@ -219,14 +178,38 @@ TEST_F(RateBatchTest, SampleRateAndChannels) {
 // Values the dialogs would refuse, from a script or the command line.
 TEST_F(RateBatchTest, OutOfRangeValuesAreBroughtIntoRange) {
   EXPECT_EQ(Convert({"17=0"}).rate, 6000);
-  EXPECT_EQ(Convert({"17=-1"}).rate, 96000);  // 4294967295 as stored
+  EXPECT_EQ(Convert({"17=-1"}).rate, 6000);  // a negative value is the lowest, not 4294967295
   EXPECT_EQ(Convert({"17=200000"}).rate, 96000);
   EXPECT_EQ(Convert({"18=0"}).channels, 1);
   EXPECT_EQ(Convert({"18=7"}).channels, 2);
   EXPECT_NEAR(Convert({"13=0"}).frames, 220500, 2);   // as 10 %: 10 times as long
   EXPECT_NEAR(Convert({"14=-40"}).frames, 220500, 256);
-  EXPECT_NEAR(Convert({"14=1000"}).frames, 2205, 10);
+  EXPECT_NEAR(Convert({"14=1000"}).frames, 7350, 256);  // as 300 %
   EXPECT_NEAR(Convert({"15=1000"}).frames, 22050, 256);  // pitch only keeps the length
+}
+
+// Hand-edited stored values outside their dialog's range are brought into it; one that is not
+// a number is the default.
+TEST_F(RateBatchTest, StoredValuesAreBroughtIntoTheirDialogRanges) {
+  ASSERT_TRUE(EnsureFolder(folder_ + "/config/Tessaly Audio"));
+  test::WriteBytes(folder_ + "/config/Tessaly Audio/Klangor.ini",
+                   "[StoredValues]\nSilenceTimes=-5\nEchoTime=999999999\nConvertSampleRate=0\n"
+                   "ConvertChannel=200\nAmplifyGain=abc\n");
+  EXPECT_EQ(Convert({"1", "2"}).frames, 22050);       // no silence, not 4294967291 ms
+  EXPECT_EQ(Convert({"17"}).rate, 6000);              // the lowest rate of the dialog
+  EXPECT_EQ(Convert({"18=1", "18"}).channels, 2);     // at most two channels
+  Convert({"3"});                                     // 100 %: the samples as they were
+  EXPECT_EQ(test::SoxSamples16(Output()), test::SoxSamples16(input_));
+  Convert({"7"});                                     // 2999 ms, the longest echo: seconds of work
+  const std::vector<int16_t> echo = test::SoxSamples16(Output());
+  Convert({"7=2999,50"});
+  EXPECT_EQ(echo, test::SoxSamples16(Output()));
+  const LSettingsStore store = LSettingsStore::FromEnvironment();
+  EXPECT_EQ(store.Read(kEchoTime), 2999);
+  EXPECT_EQ(store.Read(kAmplifyGain), 100);
+  EXPECT_EQ(store.Read(kSilenceTimes), 0);
+  EXPECT_EQ(store.Read(kConvertSampleRate), 6000);
+  EXPECT_EQ(store.Read(kConvertChannel), 2);
 }
 
 // Formats with a rate and channel count of their own are written through the adapter.

@@ -55,7 +55,7 @@ class EditCommandsTest : public ::testing::Test {
     return *document;
   }
 
-  void Run(int id) { ASSERT_TRUE(table_.Dispatch(id, context_)); }
+  void Run(LEditCommandId id) { ASSERT_TRUE(table_.Dispatch(id, context_)); }
 
   std::vector<int32_t> Audio(const LSoundDocument& document) {
     return test::ReadAll(*OpenSegmentStream(document.sound));
@@ -78,12 +78,12 @@ TEST_F(EditCommandsTest, CommandsNeedAnActiveDocument) {
 
 TEST_F(EditCommandsTest, DeleteNeedsASelectionAndPlaysFromASecondBefore) {
   LSoundDocument& document = Open(100000);
-  Run(kCmdDelete);
+  Run(LEditCommandId::kDelete);
   EXPECT_EQ(document.Length(), 100000);
   EXPECT_FALSE(CanUndo(document));
 
   document.SetSelection(50000, 60000, 0);
-  Run(kCmdDelete);
+  Run(LEditCommandId::kDelete);
   EXPECT_EQ(document.Length(), 90000);
   EXPECT_EQ(Audio(document)[50000], 60001 * 16);
   EXPECT_EQ(document.selectionStart, 50000);
@@ -98,24 +98,24 @@ TEST_F(EditCommandsTest, DeleteNeedsASelectionAndPlaysFromASecondBefore) {
 TEST_F(EditCommandsTest, TrimmingCommands) {
   LSoundDocument& document = Open(10000);
   settings_.Write(kAutoPlaybackAfterEffects, false);
-  Run(kCmdTrim);  // no selection: select all, then crop to all
+  Run(LEditCommandId::kTrim);  // no selection: select all, then crop to all
   EXPECT_EQ(document.Length(), 10000);
   EXPECT_EQ(UndoMenuText(document), "Rückgängig Trimmem\tCtrl+Z");
 
   document.SetSelection(1000, 5000, 3000);
-  Run(kCmdTrimStart);
+  Run(LEditCommandId::kTrimStart);
   EXPECT_EQ(document.Length(), 9000);
   EXPECT_EQ(Audio(document)[0], 1001 * 16);
   EXPECT_EQ(document.selectionStart, 1000);  // the selection stays as it was
   EXPECT_EQ(document.selectionEnd, 5000);
   EXPECT_EQ(document.cursor, 0);
 
-  Run(kCmdTrimEnd);
+  Run(LEditCommandId::kTrimEnd);
   EXPECT_EQ(document.Length(), 5000);
   EXPECT_EQ(UndoMenuText(document), "Rückgängig Ende trimmen\tCtrl+Z");
 
   document.SetSelection(100, 300, 200);
-  Run(kCmdTrim);
+  Run(LEditCommandId::kTrim);
   EXPECT_EQ(document.Length(), 200);
   EXPECT_EQ(Audio(document)[0], 1101 * 16);
   EXPECT_EQ(document.selectionStart, 0);
@@ -132,7 +132,7 @@ TEST_F(EditCommandsTest, InsertSilenceUsesAndStoresTheDialogLength) {
     dialog.lengthText = "1500";
     return true;
   });
-  Run(kCmdInsertSilenceCursor);
+  Run(LEditCommandId::kInsertSilenceCursor);
   EXPECT_EQ(document.Length(), 1000 + 66150);
   std::vector<int32_t> audio = Audio(document);
   EXPECT_EQ(audio[399], 400 * 16);
@@ -143,10 +143,10 @@ TEST_F(EditCommandsTest, InsertSilenceUsesAndStoresTheDialogLength) {
   EXPECT_EQ(ui_.dialogTitles, (std::vector<std::string>{"Stille einfügen"}));
 
   ui_.dialogs.push_back([](LDialogModel&) { return false; });
-  Run(kCmdInsertSilenceEnd);  // cancelled: nothing
+  Run(LEditCommandId::kInsertSilenceEnd);  // cancelled: nothing
   EXPECT_EQ(document.Length(), 1000 + 66150);
 
-  Run(kCmdInsertSilenceStart);  // the stored 1500 ms again, at the start
+  Run(LEditCommandId::kInsertSilenceStart);  // the stored 1500 ms again, at the start
   EXPECT_EQ(document.Length(), 1000 + 2 * 66150);
   EXPECT_EQ(Audio(document)[66150], 16);
 
@@ -154,15 +154,30 @@ TEST_F(EditCommandsTest, InsertSilenceUsesAndStoresTheDialogLength) {
     dynamic_cast<LSilenceDialog&>(model).lengthText = "0";
     return true;
   });
-  Run(kCmdInsertSilenceEnd);  // nothing inserted, but an undo entry
+  Run(LEditCommandId::kInsertSilenceEnd);  // nothing inserted, but an undo entry
   EXPECT_EQ(document.Length(), 1000 + 2 * 66150);
   EXPECT_EQ(UndoMenuText(document), "Rückgängig Stille am Ende einfügen\tCtrl+Z");
+
+  // Lengths are brought into 0 to 10 minutes, typed or stored.
+  EXPECT_EQ(LSilenceDialog(0).LengthMs(), 0);
+  LSilenceDialog typed(0);
+  typed.lengthText = "-5";
+  EXPECT_EQ(typed.LengthMs(), 0);
+  typed.lengthText = "999999999";
+  EXPECT_EQ(typed.LengthMs(), 600000);
+  ASSERT_TRUE(settings_.WriteString("StoredValues", "SilenceTimes", "-5"));
+  ui_.dialogs.push_back([](LDialogModel& model) {
+    EXPECT_EQ(dynamic_cast<LSilenceDialog&>(model).lengthText, "0");
+    return true;
+  });
+  Run(LEditCommandId::kInsertSilenceEnd);
+  EXPECT_EQ(document.Length(), 1000 + 2 * 66150);
 }
 
 TEST_F(EditCommandsTest, SilenceOverTheSelection) {
   LSoundDocument& document = Open(1000);
   document.SetSelection(100, 200, 0);
-  Run(kCmdSilenceSelection);
+  Run(LEditCommandId::kSilenceSelection);
   std::vector<int32_t> audio = Audio(document);
   ASSERT_EQ(audio.size(), 1000u);
   EXPECT_EQ(audio[99], 100 * 16);
@@ -178,7 +193,7 @@ TEST_F(EditCommandsTest, LoopRepeatKeepsTheFirstCopySelected) {
     dynamic_cast<LRepeatDialog&>(model).countText = "3";
     return true;
   });
-  Run(kCmdLoopRepeat);
+  Run(LEditCommandId::kLoopRepeat);
   EXPECT_EQ(document.Length(), 1300);
   EXPECT_EQ(document.selectionStart, 200);
   EXPECT_EQ(document.selectionEnd, 300);
@@ -191,7 +206,7 @@ TEST_F(EditCommandsTest, LoopRepeatKeepsTheFirstCopySelected) {
 TEST_F(EditCommandsTest, SplitAndCopyToNewOpenNewWindows) {
   LSoundDocument& document = Open(1000);
   document.cursor = 300;
-  Run(kCmdSplitHere);
+  Run(LEditCommandId::kSplitHere);
   ASSERT_EQ(frame_.Documents().size(), 2u);
   EXPECT_EQ(document.Length(), 300);
   LSoundDocument& rest = *frame_.Documents()[1];
@@ -201,16 +216,16 @@ TEST_F(EditCommandsTest, SplitAndCopyToNewOpenNewWindows) {
   EXPECT_EQ(UndoMenuText(document), "Rückgängig Splitte Dateien an diesem Punkt\tCtrl+Z");
 
   rest.cursor = 0;  // splitting at 0 moves everything to the new window
-  Run(kCmdSplitHere);
+  Run(LEditCommandId::kSplitHere);
   EXPECT_EQ(rest.Length(), 0);
   EXPECT_EQ(frame_.Documents().back()->Length(), 700);
 
   frame_.Activate(document);
   frame_.requests.clear();
-  Run(kCmdCopyToNew);  // no selection: nothing
+  Run(LEditCommandId::kCopyToNew);  // no selection: nothing
   EXPECT_EQ(frame_.Documents().size(), 3u);
   document.SetSelection(10, 20, 0);
-  Run(kCmdCopyToNew);
+  Run(LEditCommandId::kCopyToNew);
   ASSERT_EQ(frame_.Documents().size(), 4u);
   const std::vector<int32_t> numbered = Numbered(20);
   EXPECT_EQ(Audio(*frame_.Documents().back()), std::vector<int32_t>(numbered.begin() + 10, numbered.end()));
@@ -221,22 +236,22 @@ TEST_F(EditCommandsTest, SplitAndCopyToNewOpenNewWindows) {
 TEST_F(EditCommandsTest, SelectionCommandsAndMarks) {
   LSoundDocument& document = Open(20000);
   document.cursor = 5000;
-  Run(kCmdSelectToStart);
+  Run(LEditCommandId::kSelectToStart);
   EXPECT_EQ(document.selectionStart, 0);
   EXPECT_EQ(document.selectionEnd, 5000);
-  Run(kCmdSelectToEnd);
+  Run(LEditCommandId::kSelectToEnd);
   EXPECT_EQ(document.selectionStart, 5000);
   EXPECT_EQ(document.selectionEnd, 20000);
-  Run(kCmdSelectAll);
+  Run(LEditCommandId::kSelectAll);
   EXPECT_EQ(document.selectionEnd, 20000);
   EXPECT_EQ(document.cursor, 5000);
 
   document.cursor = 9000;
-  Run(kCmdMarkFirst);
+  Run(LEditCommandId::kMarkFirst);
   document.cursor = 3000;
   frame_.playing = true;
   frame_.requests.clear();
-  Run(kCmdMarkSecond);
+  Run(LEditCommandId::kMarkSecond);
   EXPECT_EQ(document.selectionStart, 3000);
   EXPECT_EQ(document.selectionEnd, 9000);
   EXPECT_EQ(document.cursor, 9000);
@@ -261,7 +276,7 @@ TEST_F(EditCommandsTest, RangeDialogMovesTheSelectionAsTheUserTypes) {
     dialog.Preview();
     return true;
   });
-  Run(kCmdSelectRange);
+  Run(LEditCommandId::kSelectRange);
   EXPECT_EQ(document.selectionStart, 154350);
   EXPECT_EQ(document.selectionEnd, 132300);  // not reordered: no selection
   EXPECT_FALSE(document.HasSelection());
@@ -277,13 +292,13 @@ TEST_F(EditCommandsTest, ASelectionFarBeforeTheStartPlaysFromTheBeginning) {
     dynamic_cast<LRangeDialog&>(model).SetStartText("-1000:00:00");
     return true;
   });
-  Run(kCmdSelectRange);
+  Run(LEditCommandId::kSelectRange);
   EXPECT_EQ(document.selectionStart, INT32_MIN);
   ui_.dialogs.push_back([](LDialogModel& model) {
     dynamic_cast<LSilenceDialog&>(model).lengthText = "10";
     return true;
   });
-  Run(kCmdInsertSilenceCursor);
+  Run(LEditCommandId::kInsertSilenceCursor);
   EXPECT_EQ(document.Length(), 1441);
   EXPECT_EQ(frame_.playedFrom, 0);
   EXPECT_EQ(document.cursor, 0);
@@ -296,14 +311,14 @@ TEST_F(EditCommandsTest, SaveSelectionAsAsksBeforeReplacing) {
   test::WriteBytes(path, "old");
   ui_.saveFiles = {path, path, path};
   ui_.answers = {LAnswer::kNo, LAnswer::kCancel};
-  Run(kCmdSaveSelectionAs);  // No: ask again; Cancel: stop
+  Run(LEditCommandId::kSaveSelectionAs);  // No: ask again; Cancel: stop
   EXPECT_EQ(ui_.saveRequests.size(), 2u);
   EXPECT_EQ(test::ReadBytes(path), "old");
   EXPECT_EQ(ui_.saveRequests[0].title, "Audiodatei speichern als");
   EXPECT_EQ(ui_.saveRequests[0].filter, "Wave (*.wav)");
 
   ui_.answers = {LAnswer::kYes};
-  Run(kCmdSaveSelectionAs);
+  Run(LEditCommandId::kSaveSelectionAs);
   EXPECT_EQ(settings_.Read(kSaveAsDir), folder_);
   EXPECT_EQ(ui_.saveRequests.back().folder, folder_);
   LRef<LSoundStream> saved = OpenWaveFile(path);
@@ -319,7 +334,7 @@ TEST_F(EditCommandsTest, LowSpaceIsReportedAfterTheEdit) {
   LSoundDocument& document = Open(1000);
   document.SetSelection(0, 500, 0);
   ui_.freeBytes = 2 * 1024 * 1024;
-  Run(kCmdDelete);
+  Run(LEditCommandId::kDelete);
   EXPECT_EQ(document.Length(), 500);  // done all the same
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, LowSpaceMessage("Löschen"));
@@ -362,9 +377,9 @@ TEST_F(EditCommandsTest, RandomCommandsKeepSnapshotsAndBlockCounts) {
   std::mt19937 random(99);
   std::vector<std::vector<int32_t>> undoStack;
   std::vector<std::vector<int32_t>> redoStack;
-  const int kUndoable[] = {kCmdDelete, kCmdTrim, kCmdTrimStart, kCmdTrimEnd, kCmdSilenceSelection,
-                           kCmdInsertSilenceStart, kCmdInsertSilenceCursor, kCmdInsertSilenceEnd,
-                           kCmdLoopRepeat, kCmdSplitHere};
+  const LEditCommandId kUndoable[] = {LEditCommandId::kDelete, LEditCommandId::kTrim, LEditCommandId::kTrimStart, LEditCommandId::kTrimEnd, LEditCommandId::kSilenceSelection,
+                           LEditCommandId::kInsertSilenceStart, LEditCommandId::kInsertSilenceCursor, LEditCommandId::kInsertSilenceEnd,
+                           LEditCommandId::kLoopRepeat, LEditCommandId::kSplitHere};
   for (int step = 0; step < 600; ++step) {
     const int32_t length = document.Length();
     std::uniform_int_distribution<int32_t> pos(-100, length + 100);
@@ -397,7 +412,7 @@ TEST_F(EditCommandsTest, RandomCommandsKeepSnapshotsAndBlockCounts) {
         break;
       }
       default: {
-        int id = kUndoable[random() % std::size(kUndoable)];
+        LEditCommandId id = kUndoable[random() % std::size(kUndoable)];
         ui_.dialogs.push_back([&random](LDialogModel& model) {
           if (auto* silence = dynamic_cast<LSilenceDialog*>(&model)) {
             silence->lengthText = std::to_string(static_cast<int>(random() % 40) - 5);
@@ -407,7 +422,7 @@ TEST_F(EditCommandsTest, RandomCommandsKeepSnapshotsAndBlockCounts) {
           }
           return true;
         });
-        const bool makesEntry = id != kCmdDelete || document.HasSelection();
+        const bool makesEntry = id != LEditCommandId::kDelete || document.HasSelection();
         Run(id);
         ui_.dialogs.clear();
         if (makesEntry) {

@@ -11,14 +11,14 @@
 
 #include "audio/error_stream.h"
 #include "audio/sample_format.h"
+#include "dsp/db_table.h"
 #include "dsp/fixed_point.h"
 #include "effects/auto_volume.h"
-#include "effects/db_table.h"
 #include "effects/volume_gain_stream.h"
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "support/test_env.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {

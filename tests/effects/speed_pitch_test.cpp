@@ -8,7 +8,7 @@
 
 #include "effects/rate_commands.h"
 #include "effects/speed_pitch.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {

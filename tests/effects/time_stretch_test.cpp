@@ -10,7 +10,7 @@
 #include "audio/error_stream.h"
 #include "effects/grain_stretch.h"
 #include "effects/phase_vocoder.h"
-#include "effect_test_util.h"
+#include "support/test_signals.h"
 
 namespace klangor {
 namespace {
@@ -51,13 +51,6 @@ TEST(PhaseVocoderTest, ASteadyToneKeepsItsPitchAndTheLengthFollowsTheSpeed) {
       EXPECT_NEAR(test::Amplitude(part, c.rate, tone), 200000 / std::sqrt(c.speed), 200000 * 0.03);
     }
   }
-}
-
-TEST(PhaseVocoderTest, SlicingDoesNotMatterAndSeeksRestartTheSame) {
-  std::vector<int32_t> noisy = test::Tone(22050, 2, 30000, 300, 100000, 1234);
-  for (size_t i = 0; i < noisy.size(); ++i) noisy[i] += static_cast<int32_t>((i * 7919) % 20000) - 10000;
-  auto make = [&] { return MakeRef<LPhaseVocoderStream>(test::SamplesStream(22050, 2, noisy), 1.37); };
-  test::ExpectReadingOrderDoesNotMatter(make, make()->Length(), 5000, 3000, 8, 900);
 }
 
 TEST(TimeStretchTest, SpeedsChooseTheMethod) {

@@ -243,14 +243,5 @@ TEST_F(Mp3PeerTest, SeekingGivesTheSamplesOfAContinuousRead) {
 }
 
 // The samples do not depend on how a reader slices its reads.
-TEST_F(Mp3PeerTest, ReadsDoNotDependOnPieceSizes) {
-  const std::string mp3 = Encode("pieces", LSignal::kMusic, 44100, 2, 2.0, {"-V", "4"});
-  const std::vector<int32_t> whole = ReadToEnd(*OpenMp3File(mp3), 100000);
-  for (uint32_t seed : {1u, 2u}) {
-    LRef<LSoundStream> again = OpenMp3File(mp3);
-    EXPECT_EQ(test::ReadInRandomPieces(*again, again->Length(), 3000, seed), whole);
-  }
-}
-
 }  // namespace
 }  // namespace klangor

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -79,5 +80,18 @@ inline std::vector<int32_t> ReadFrames(LSoundStream& stream, int32_t frames) {
 }
 
 inline bool HaveSox() { return test::HaveProgram("sox") && test::HaveProgram("soxi"); }
+inline bool HaveFfmpeg() { return test::HaveProgram("ffmpeg") && test::HaveProgram("ffprobe"); }
+
+inline uint64_t Get64At(const std::string& bytes, size_t offset) {
+  return Get32At(bytes, offset) | uint64_t{Get32At(bytes, offset + 4)} << 32;
+}
+
+// The first `bytes` bytes of a (possibly huge, sparse) file.
+inline std::string ReadHead(const std::string& path, int64_t bytes) {
+  std::string head(static_cast<size_t>(bytes), '\0');
+  LFile file = LFile::Open(path, LFileMode::kRead);
+  head.resize(static_cast<size_t>(std::max<int64_t>(file.ReadAt(0, head.data(), bytes), 0)));
+  return head;
+}
 
 }  // namespace klangor::wavtest

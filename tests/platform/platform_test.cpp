@@ -2,10 +2,12 @@
 // safe replacing, folder locks, child processes, and the sequential writer.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <vector>
 
 #include "platform/file.h"
@@ -142,6 +144,39 @@ TEST(SafeReplaceTest, NamesNearTheLengthLimitCanBeReplaced) {
     EXPECT_EQ(ListFolder(folder), std::vector<std::string>{name});
     RemoveFile(target);
   }
+}
+
+// What a killed save leaves (no lock, a minute old) goes when the same target is saved
+// again; a save in progress (locked), a fresh file and another target's files stay.
+TEST(SafeReplaceTest, LeftoversOfAKilledSaveAreRemoved) {
+  const std::string folder = test::TempDir() + "/leftovers";
+  ASSERT_TRUE(EnsureFolder(folder));
+  const std::string target = folder + "/song.wav";
+  auto age = [](const std::string& path) {
+    struct timespec times[2] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  };
+  const std::string killed = folder + "/.song.wav.klangor-AbC123";
+  const std::string fresh = folder + "/.song.wav.klangor-Fresh1";
+  const std::string other = folder + "/.other.wav.klangor-Old123";
+  const std::string unlike = folder + "/.song.wav.klangor-toolong";
+  for (const std::string& path : {killed, fresh, other, unlike}) test::WriteBytes(path, "half");
+  age(killed);
+  age(other);
+  age(unlike);
+  LSafeReplace running(target);  // another save of the same target, still writing
+  ASSERT_TRUE(running.Ready());
+  age(running.TempPath());
+
+  LSafeReplace replace(target);
+  ASSERT_TRUE(replace.Ready());
+  EXPECT_FALSE(FileExists(killed));
+  for (const std::string& path : {fresh, other, unlike, running.TempPath(), replace.TempPath()}) {
+    EXPECT_TRUE(FileExists(path)) << path;
+  }
+  test::WriteBytes(replace.TempPath(), "new");
+  ASSERT_TRUE(replace.Commit());
+  EXPECT_EQ(test::ReadBytes(target), "new");
 }
 
 TEST(SafeReplaceTest, NoTemporaryFileIsLeftBehind) {

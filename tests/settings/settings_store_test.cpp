@@ -52,13 +52,17 @@ TEST_F(SettingsStoreTest, ReadingRules) {
   EXPECT_FALSE(store.ReadBool("S", "B4", true));  // padding is not part of the value
   EXPECT_TRUE(store.ReadBool("S", "Missing", true));
   EXPECT_EQ(store.ReadInt("S", "I1", 5), 12);
-  EXPECT_EQ(store.ReadInt("S", "I2", 5), 0);
+  EXPECT_EQ(store.ReadInt("S", "I2", 5), 5);  // not a number: the default
   EXPECT_EQ(store.ReadInt("S", "I3", 5), 5);
   EXPECT_EQ(store.ReadInt("S", "I4", 5), -20);
   EXPECT_EQ(store.ReadInt("S", "I5", 5), 7);
   EXPECT_EQ(store.ReadInt("S", "I6", 5), INT32_MAX);
   EXPECT_EQ(store.ReadInt("S", "I7", 5), INT32_MIN);
   EXPECT_EQ(store.ReadInt("Other", "I1", 5), 5);
+  // Declared settings are brought into their range; a text that is no number is the default.
+  EXPECT_EQ(store.Read(LIntSetting{"S", "I6", 5, LSettingScope::kUser, {0, 100}}), 100);
+  EXPECT_EQ(store.Read(LIntSetting{"S", "I4", 5, LSettingScope::kUser, {0, 100}}), 0);
+  EXPECT_EQ(store.Read(LIntSetting{"S", "I2", 50, LSettingScope::kUser, {0, 100}}), 50);
   EXPECT_EQ(store.ReadString("S", "T1", "dflt"), "");  // an empty text is a text
   EXPECT_EQ(store.ReadString("S", "T2", "dflt"), "dflt");
 }

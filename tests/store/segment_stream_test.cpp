@@ -48,16 +48,14 @@ TEST(SegmentStreamTest, NegativePositionsAndReadsPastTheEnd) {
   EXPECT_EQ(stream->Position(), 400 + 4096);
 }
 
-TEST(SegmentStreamTest, SlicingOfReadsDoesNotChangeTheAudio) {
+// A seek lands on the same frames as reading up to there (slicing: the contract suite).
+TEST(SegmentStreamTest, SeeksLandWhereReadingWould) {
   LSegmentList list = Stereo(3000);
   list.DeleteRange(100, 200);
   list.InsertSilence(500, 77);
   list.ScaleRangeGain(1000, 1500, 150);
   LRef<LSoundStream> stream = OpenSegmentStream(list);
   std::vector<int32_t> whole = test::ReadAll(*stream);
-  stream->Seek(0);
-  EXPECT_EQ(test::ReadInRandomPieces(*stream, stream->Length(), 700, 7), whole);
-  // A seek lands on the same frames as reading up to there.
   for (int32_t frame : {0, 99, 100, 499, 577, 1234, 2899}) {
     stream->Seek(frame);
     int32_t two[2];
