@@ -3,6 +3,7 @@
 #include "app/file_commands.h"
 #include "edit/edit_commands.h"
 #include "effects/effect_commands.h"
+#include "frame/view_commands.h"
 
 namespace klangor {
 
@@ -10,6 +11,7 @@ void AddAllCommands(LCommandTable& table) {
   AddFileCommands(table);
   AddEditCommands(table);
   AddEffectCommands(table);
+  AddViewCommands(table);
 }
 
 }  // namespace klangor

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "frame/view_commands.h"
 #include "store/undo.h"
 
 namespace klangor {
@@ -34,6 +35,11 @@ bool LFrameModel::Activate(LSoundDocument& document) {
     }
   }
   return false;
+}
+
+void LFrameModel::ShowPlayPosition(LSoundDocument& document, int32_t frame) {
+  PlaceCursor(document, frame);
+  view_.RedrawDocument(document);
 }
 
 LSoundDocument* LFrameModel::ActiveDocument() { return active_; }

@@ -28,6 +28,9 @@ class LFrameModel : public LEditFrame {
   // Makes the window of `document` the active one; false when it is not open.
   bool Activate(LSoundDocument& document);
   void ArrangeWindows() { view_.ArrangeWindows(); }
+  // A position report of the player: the cursor of `document` follows the played frame (a
+  // cursor outside the view pages the view along) and its window redraws the cursor.
+  void ShowPlayPosition(LSoundDocument& document, int32_t frame);
   void RefreshBars() { view_.RefreshBars(); }
 
   // LEditFrame

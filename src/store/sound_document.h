@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "audio/ref_counted.h"
+#include "store/bookmark.h"
 #include "store/segment_list.h"
 #include "store/tag_list.h"
 #include "store/undo.h"
@@ -35,6 +37,7 @@ class LSoundDocument : public LRefCounted {
   int32_t displayMode = 0;  // 0 all channels combined; 1 and 2 stereo channels apart
   int32_t firstMark = 0;
   int32_t secondMark = 0;
+  std::vector<LBookmark> bookmarks;  // sorted by position
 
   int32_t Length() const { return sound.Length(); }
   bool HasSelection() const;

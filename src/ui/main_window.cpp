@@ -509,6 +509,11 @@ void LMainWindow::UpdateChecks() {
 void LMainWindow::DocumentOpened(LSoundDocument& document) {
   if (QMdiSubWindow* active = mdi_->activeSubWindow()) childWasMaximized_ = active->isMaximized();
   LDocumentView* view = CreateDocumentView(LRef<LSoundDocument>(&document), nullptr);
+  view->SetHooks({.run = [this](int id) { Dispatch(id); },
+                  .available = [this](int id) { return commands_.Find(id) != nullptr; },
+                  .selectionChanged = [this, shown = &document] {
+                    if (shown == frame_.ActiveDocument()) timeFields_->Show(shown);
+                  }});
   auto* window = new LWaveWindow(*this, document, view);
   window->setWindowTitle(Q(DocumentName(document)));
   mdi_->addSubWindow(window);

@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
@@ -16,8 +19,11 @@
 #include <memory>
 #include <thread>
 
+#include "frame/view_commands.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
+#include "ui/wave_control.h"
+#include "ui/wave_view.h"
 
 namespace klangor {
 namespace {
@@ -84,11 +90,107 @@ class LTour : public QObject {
   std::deque<std::function<void()>> steps_;
 };
 
+// The open document whose file name ends with `suffix`, or null.
+LSoundDocument* DocumentNamed(LMainWindow& window, const std::string& suffix) {
+  for (const LRef<LSoundDocument>& document : window.Frame().Documents()) {
+    const std::string& name = document->fileName;
+    if (name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      return document.Get();
+    }
+  }
+  return nullptr;
+}
+
+LWaveDocumentView* WaveViewOf(LMainWindow& window, LSoundDocument& document) {
+  return dynamic_cast<LWaveDocumentView*>(window.ViewOf(document));
+}
+
+// Brings the wave window of `document` to the front, maximised, and waits for its waveform.
+LWaveDocumentView* Front(LMainWindow& window, LSoundDocument& document) {
+  LWaveDocumentView* view = WaveViewOf(window, document);
+  if (view == nullptr) return nullptr;
+  for (QMdiSubWindow* child : window.MdiArea()->subWindowList()) {
+    if (child->widget() == view) {
+      window.MdiArea()->setActiveSubWindow(child);
+      child->showMaximized();
+    }
+  }
+  return view;
+}
+
+void WaitForWaveform(LWaveDocumentView* view) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (view != nullptr && (!view->MainView().Complete() || !view->Overview().Complete()) &&
+         std::chrono::steady_clock::now() < deadline) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+}
+
+// A drag with the left button across the main view, as the user makes it.
+void Drag(QWidget& target, int fromX, int toX) {
+  const int y = target.height() / 2;
+  auto send = [&](QEvent::Type type, int x, Qt::MouseButton button, Qt::MouseButtons buttons) {
+    const QPointF at(x, y);
+    QMouseEvent event(type, at, target.mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(&target, &event);
+  };
+  send(QEvent::MouseButtonPress, fromX, Qt::LeftButton, Qt::LeftButton);
+  for (int x = fromX; x <= toX; x += 20) send(QEvent::MouseMove, x, Qt::NoButton, Qt::LeftButton);
+  send(QEvent::MouseButtonRelease, toX, Qt::LeftButton, Qt::NoButton);
+}
+
+// The waveform pictures: a stereo piece in both split views, a selection made with the mouse,
+// zoomed in to single samples, and a one-hour sound zoomed out.
+void AddWaveformSteps(LTour* tour, LMainWindow& window) {
+  auto on = [tour, &window](const std::string& suffix, const QString& name, std::function<void(LSoundDocument&, LWaveDocumentView&)> step) {
+    tour->Step([tour, &window, suffix, name, step] {
+      LSoundDocument* document = DocumentNamed(window, suffix);
+      LWaveDocumentView* view = document != nullptr ? Front(window, *document) : nullptr;
+      if (view == nullptr) return;
+      step(*document, *view);
+      view->Refresh();
+      window.RefreshBars();
+      WaitForWaveform(view);
+      tour->Grab(name);
+    });
+  };
+  on("music.wav", "wave-stereo-lanes", [&window](LSoundDocument&, LWaveDocumentView&) { window.Dispatch(kCmdDisplayLanes); });
+  on("music.wav", "wave-stereo-split", [&window](LSoundDocument&, LWaveDocumentView&) { window.Dispatch(kCmdDisplaySplit); });
+  on("music.wav", "wave-selection", [&window](LSoundDocument&, LWaveDocumentView& view) {
+    window.Dispatch(kCmdDisplayCombined);
+    WaitForWaveform(&view);
+    LWaveControl& main = view.MainView();
+    Drag(main, main.width() / 4, main.width() / 2);
+  });
+  on("music.wav", "wave-single-samples", [](LSoundDocument& d, LWaveDocumentView&) {
+    d.cursor = d.Length() / 3 + 40;
+    SetVisibleRange(d, d.Length() / 3, d.Length() / 3 + 120);
+  });
+  on("music.wav", "wave-zoomed-selection", [](LSoundDocument& d, LWaveDocumentView&) {
+    d.SetSelection(d.Length() / 2, d.Length() / 2 + d.sound.SampleRate() / 10, d.Length() / 2);
+    ZoomAll(d);
+    d.visibleStart = d.Length() / 2 - d.sound.SampleRate() / 5;
+    d.visibleEnd = d.Length() / 2 + d.sound.SampleRate() / 3;
+  });
+  on("hour.wav", "wave-one-hour", [](LSoundDocument& d, LWaveDocumentView&) {
+    d.cursor = d.Length() / 3;
+    ZoomAll(d);
+  });
+  tour->Step([&window] {
+    for (QMdiSubWindow* child : window.MdiArea()->subWindowList()) child->showNormal();
+    window.ArrangeWindows();
+  });
+}
+
 }  // namespace
 
 void StartScreenshotTour(LMainWindow& window, const std::string& folder) {
   auto* tour = new LTour(window, Q(folder));
-  tour->Step([tour] { tour->Grab("main-window"); });
+  tour->Step([tour, &window] {
+    for (const LRef<LSoundDocument>& document : window.Frame().Documents()) WaitForWaveform(WaveViewOf(window, *document));
+    tour->Grab("main-window");
+  });
+  AddWaveformSteps(tour, window);
   int menuIndex = 0;
   for (QAction* top : window.menuBar()->actions()) {
     if (top->menu() == nullptr) continue;
@@ -137,7 +239,17 @@ void StartScreenshotTour(LMainWindow& window, const std::string& folder) {
     // The modified demo keeps the program open otherwise; this run throws its changes away.
     for (const LRef<LSoundDocument>& document : window.Frame().Documents()) document->modified = false;
   });
-  QTimer::singleShot(1800, tour, [tour] { tour->Next(); });
+  // The tour begins once the files of the command line are loaded: nothing has run for a second.
+  auto idleSince = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+  auto* poll = new QTimer(tour);
+  QObject::connect(poll, &QTimer::timeout, tour, [tour, poll, idleSince, &window] {
+    const auto now = std::chrono::steady_clock::now();
+    if (window.Busy() || QApplication::activeModalWidget() != nullptr) *idleSince = now;
+    if (now - *idleSince < std::chrono::seconds(1)) return;
+    poll->stop();
+    tour->Next();
+  });
+  QTimer::singleShot(1800, tour, [poll] { poll->start(100); });
 }
 
 }  // namespace klangor

@@ -29,6 +29,7 @@
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "support/test_env.h"
+#include "ui/qt_test_app.h"
 #include "ui/bars.h"
 #include "ui/dialog_forms.h"
 #include "ui/main_window.h"
@@ -40,19 +41,8 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 namespace klangor {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "ui_test";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = [] {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // Playback (also after effects) goes into the virtual device, unpaced.
-    ::setenv("KLANGOR_SOUND_OUT", "virtual-fast", 1);
-    test::UsePrivateHome(test::TempPath("-home"));
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
+using test::App;
+using test::WaitFor;
 
 // Answers the modal windows as they come up: each step gets the modal window and says whether
 // it was the one it waits for (then it is done). A window a step is busy with (its message box
@@ -104,15 +94,6 @@ LModalScript::LStep Answer(std::vector<QString>* texts, const QString& button) {
   };
 }
 
-bool WaitFor(const std::function<bool()>& condition, int ms = 20000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 class UiTest : public ::testing::Test {
  protected:
