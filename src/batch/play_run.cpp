@@ -11,6 +11,7 @@
 #include "audio/time_units.h"
 #include "batch/terminal_progress.h"
 #include "docio/load_save.h"
+#include "docio/open_context.h"
 #include "docio/raw_settings.h"
 #include "effects/cue_stream.h"
 #include "effects/grain_stretch.h"
@@ -85,20 +86,16 @@ int RunPlay(const LBatchPlayOptions& options, const LSettingsStore& settings, LP
     err << "klangor-batch: --repeat with --capture needs --seconds\n";
     return 2;
   }
-  const LFormatSettings formats = StoredFormatSettings(settings);
-  std::string message;
-  LRef<LSoundStream> stream = OpenByExtension(options.file, formats, &message);
-  if (!stream->Usable()) {
-    err << message << "\n";
-    return 2;
-  }
+  // Every format that opens for conversion plays: the same open dispatch, its messages on stderr.
+  LSettingsStore openSettings = settings;
+  LReportingOpenInteraction interaction([&err](const std::string& message) { err << message << "\n"; });
+  LOpenContext context(openSettings, interaction, progress);
+  bool prompt = true;
   auto document = MakeRef<LSoundDocument>();
-  document->fileName = options.file;
-  const LResult loaded = LoadStream(*stream, options.file, document->sound, progress);
-  stream.Reset();
+  const LResult loaded = LoadAudioFile(options.file, prompt, context, *document);
   if (loaded == LResult::kCancelled) return 1;
   if (loaded != LResult::kDone) {
-    err << PlainOpenMessage(options.file) << "\n";
+    if (prompt) err << PlainOpenMessage(options.file) << "\n";  // nothing said yet
     return 2;
   }
   progress.SetTitle("Wiedergabe");  // ends the loading bar's line
