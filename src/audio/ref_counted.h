@@ -40,7 +40,8 @@ class LRef {
   LRef() = default;
   LRef(std::nullptr_t) {}  // NOLINT: a null handle converts implicitly, like a pointer
   explicit LRef(T* object) : object_(object) {
-    if (object_ != nullptr) object_->AddRef();
+    // Through the base, so that a derived class's own AddRef/Release cannot hide the count.
+    if (object_ != nullptr) static_cast<const LRefCounted*>(object_)->AddRef();
   }
   LRef(const LRef& other) : LRef(other.object_) {}
   LRef(LRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
@@ -56,7 +57,7 @@ class LRef {
   }
 
   void Reset() {
-    if (T* old = std::exchange(object_, nullptr)) old->Release();
+    if (T* old = std::exchange(object_, nullptr)) static_cast<const LRefCounted*>(old)->Release();
   }
   // Gives up the handle's reference without releasing it (for moves between handle types).
   T* Detach() { return std::exchange(object_, nullptr); }

@@ -270,7 +270,7 @@ class LBlockingStream final : public LSoundStream {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return blocked_; });
   }
-  void Release() {
+  void Unblock() {
     std::lock_guard lock(mutex_);
     released_ = true;
     changed_.notify_all();
@@ -298,7 +298,7 @@ TEST_F(WavePlayerTest, AFeederThatDoesNotStopKeepsWhatItUsesUntilItEnds) {
   EXPECT_EQ(player_.LastError(), "the previous playback has not ended yet");
   // The stream is still in use by the stuck thread: it holds a reference.
   EXPECT_GT(blocking->RefCount(), 1u);
-  blocking->Release();
+  blocking->Unblock();
   PlayToEnd(Tone(8000, 1, 100));  // the old thread ends and the new playback runs
   EXPECT_EQ(blocking->RefCount(), 1u);
 }
