@@ -42,6 +42,16 @@ best_of() {
 
 ratio() { echo "scale=2; $1 / $2" | bc -l; }
 
+# CPU time (user + sys) of one run, in seconds: steadier than wall time on a shared machine.
+cpu_of() {
+  local clean=$1; shift
+  rm -rf $clean
+  /usr/bin/time -f '%U %S' "$@" 2>&1 >/dev/null | tail -1 | awk '{printf "%.3f", $1 + $2}'
+}
+
+# The median of a list of numbers.
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
 peak_rss_mb() {
   /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1 | awk '{printf "%.1f", $1 / 1024}'
 }
@@ -191,6 +201,17 @@ echo "ffmpeg -i in.wav -ar 48000 out.wav:       ${ffmpeg_rate} s ($(seconds "$ff
 echo "klangor-batch --command 17=48000:         ${klangor_rate} s ($(seconds "$klangor_rate") x real time)"
 echo "ratio sox / klangor-batch (44100->48000): $(ratio "$sox_rate" "$klangor_rate")"
 echo "ratio ffmpeg / klangor-batch:             $(ratio "$ffmpeg_rate" "$klangor_rate")"
+# The same three in CPU time, in paired rounds (one run of each per round), medians of 5.
+sox_cpu=(); ffmpeg_cpu=(); klangor_cpu=()
+for _ in 1 2 3 4 5; do
+  sox_cpu+=("$(cpu_of "$data/sox-rate.wav" sox -V1 "$music10" -r 48000 "$data/sox-rate.wav")")
+  ffmpeg_cpu+=("$(cpu_of "$data/ffmpeg-rate.wav" ffmpeg -v error -y -i "$music10" -ar 48000 "$data/ffmpeg-rate.wav")")
+  klangor_cpu+=("$(cpu_of "$data/rate-out/music10.wav" "$batch" -q --command 17=48000 --output-folder "$data/rate-out" "$music10")")
+done
+sox_cpu=$(median "${sox_cpu[@]}"); ffmpeg_cpu=$(median "${ffmpeg_cpu[@]}"); klangor_cpu=$(median "${klangor_cpu[@]}")
+echo "CPU time (user+sys, median of 5 paired): sox ${sox_cpu} s, ffmpeg ${ffmpeg_cpu} s, klangor-batch ${klangor_cpu} s"
+echo "ratio sox / klangor-batch, CPU time:      $(ratio "$sox_cpu" "$klangor_cpu")"
+echo "ratio ffmpeg / klangor-batch, CPU time:   $(ratio "$ffmpeg_cpu" "$klangor_cpu")"
 sox_tempo=$(best_of 3 "$data/sox-tempo.wav" sox -V1 "$music10" "$data/sox-tempo.wav" tempo 1.5)
 klangor_tempo=$(best_of 3 "$data/rate-out/music10.wav" "$batch" -q --command 14=150 --output-folder "$data/rate-out" "$music10")
 echo "sox in.wav out.wav tempo 1.5:             ${sox_tempo} s ($(seconds "$sox_tempo") x real time)"
