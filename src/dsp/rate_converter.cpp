@@ -6,10 +6,6 @@
 #include <limits>
 #include <utility>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#endif
-
 #include "audio/pump.h"
 #include "dsp/effect_math.h"
 #include "dsp/fixed_point.h"
@@ -264,56 +260,6 @@ void ConvertChannel(const int16_t* samples, const int32_t* starts, const int32_t
   }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#define KLANGOR_HAVE_AVX2_PATH 1
-// 16 samples or taps, unaligned.
-__attribute__((target("avx2"))) inline __m256i Load16(const int16_t* p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-// The same sums with AVX2: the four 32-tap dot products (each half against the high and the
-// low parts) run as 16-lane multiply-adds, and one combined reduction sums all four at once
-// instead of four separate horizontal sums. Int32 lanes wrap exactly as the scalar sums
-// would, and every final sum fits 32 bits, so the result is the same to the bit.
-__attribute__((target("avx2"))) void ConvertChannelAvx2(const int16_t* samples, const int32_t* starts,
-                                                        const int32_t* phases, int32_t count, const int16_t* high,
-                                                        const int16_t* low, int shift, int32_t* out, int stride) {
-  for (int32_t i = 0; i < count; ++i) {
-    const size_t tapOffset = static_cast<size_t>(phases[i]) * kPaddedTaps;
-    const int16_t* x = samples + starts[i];
-    const int16_t* h = high + tapOffset;
-    const int16_t* l = low + tapOffset;
-    const __m256i x0 = Load16(x);
-    const __m256i x1 = Load16(x + 16);
-    const __m256i x2 = Load16(x + 32);
-    const __m256i x3 = Load16(x + 48);
-    const __m256i firstHigh = _mm256_add_epi32(_mm256_madd_epi16(x0, Load16(h)), _mm256_madd_epi16(x1, Load16(h + 16)));
-    const __m256i firstLow = _mm256_add_epi32(_mm256_madd_epi16(x0, Load16(l)), _mm256_madd_epi16(x1, Load16(l + 16)));
-    const __m256i secondHigh = _mm256_add_epi32(_mm256_madd_epi16(x2, Load16(h + 32)), _mm256_madd_epi16(x3, Load16(h + 48)));
-    const __m256i secondLow = _mm256_add_epi32(_mm256_madd_epi16(x2, Load16(l + 32)), _mm256_madd_epi16(x3, Load16(l + 48)));
-    // Lanes: [fh, fl, sh, sl] after the two horizontal adds and the fold of the halves.
-    const __m256i pairs = _mm256_hadd_epi32(_mm256_hadd_epi32(firstHigh, firstLow), _mm256_hadd_epi32(secondHigh, secondLow));
-    const __m128i sums = _mm_add_epi32(_mm256_castsi256_si128(pairs), _mm256_extracti128_si256(pairs, 1));
-    alignas(16) int32_t parts[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(parts), sums);
-    const int64_t first = int64_t{parts[0]} * 256 + parts[1];
-    const int64_t second = int64_t{parts[2]} * 256 + parts[3];
-    const int64_t sum = (first >> 1) + (second >> 1);
-    const int64_t value = shift <= 14 ? (sum + (int64_t{1} << (14 - shift))) >> (15 - shift) : sum << (shift - 15);
-    out[static_cast<size_t>(i) * stride] = SaturateToInt32(value);
-  }
-}
-
-using ConvertChannelFn = void (*)(const int16_t*, const int32_t*, const int32_t*, int32_t, const int16_t*,
-                                  const int16_t*, int, int32_t*, int);
-
-// Chosen once, at first use, by what the processor runs.
-ConvertChannelFn PickConvertChannel() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") ? &ConvertChannelAvx2 : &ConvertChannel;
-}
-#endif
-
 }  // namespace
 
 void LRateConverterStream::Convert(int32_t* out, int32_t frameCount) {
@@ -321,21 +267,22 @@ void LRateConverterStream::Convert(int32_t* out, int32_t frameCount) {
   int32_t run = 0;
   int32_t window = window_;
   int32_t phase = phase_;
+  // The step split once into whole frames and a phase remainder: no division per frame.
+  const int32_t stride = step_ / phases_;
+  const int32_t remainder = step_ % phases_;
   while (run < frameCount && window + kRateTaps <= buffered_) {
     windowStart_[run] = window;
     windowPhase_[run] = phase;
     ++run;
-    const int64_t advanced = int64_t{phase} + step_;
-    window += static_cast<int32_t>(advanced / phases_);
-    phase = static_cast<int32_t>(advanced % phases_);
+    window += stride;
+    phase += remainder;
+    if (phase >= phases_) {
+      phase -= phases_;
+      ++window;
+    }
   }
-#ifdef KLANGOR_HAVE_AVX2_PATH
-  static const ConvertChannelFn convertChannel = PickConvertChannel();
-#else
-  constexpr auto convertChannel = &ConvertChannel;
-#endif
   for (int c = 0; c < channels_; ++c) {
-    convertChannel(buffer_[c].data(), windowStart_.data(), windowPhase_.data(), run, tapsHigh_.data(),
+    ConvertChannel(buffer_[c].data(), windowStart_.data(), windowPhase_.data(), run, tapsHigh_.data(),
                    tapsLow_.data(), shift_, out + c, channels_);
   }
   window_ = window;
