@@ -18,6 +18,7 @@
 #include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 #include "store/undo.h"
+#include "support/command_fixture.h"
 #include "support/test_env.h"
 #include "support/test_streams.h"
 
@@ -153,32 +154,13 @@ TEST(AutoSplitTest, NamesAndDialog) {
   EXPECT_EQ(dialog.Validate(), "");
 }
 
-class SilenceCommandsTest : public ::testing::Test {
+class SilenceCommandsTest : public test::LCommandFixture {
  protected:
-  SilenceCommandsTest()
-      : folder_(test::TempPath("-silence")),
-        settings_(folder_ + "/user.ini", folder_ + "/machine.ini"),
-        context_{frame_, ui_, settings_} {
-    EnsureFolder(folder_);
-    AddEditCommands(table_);
-  }
+  SilenceCommandsTest() : LCommandFixture("-silence") { AddEditCommands(table_); }
   LSoundDocument& Open(LSegmentList sound, bool modified = false) {
-    auto document = MakeRef<LSoundDocument>();
-    document->sound = std::move(sound);
-    document->fileName = folder_ + "/take.wav";
-    document->modified = modified;
-    document->LengthChanged();
-    frame_.OpenDocument(document);
-    return *document;
+    return OpenSound(std::move(sound), folder_ + "/take.wav", modified);
   }
   void Run(LEditCommandId id) { ASSERT_TRUE(table_.Dispatch(id, context_)); }
-
-  std::string folder_;
-  LHeadlessFrame frame_;
-  LHeadlessUi ui_;
-  LSettingsStore settings_;
-  LCommandTable table_;
-  LCommandContext context_;
 };
 
 TEST_F(SilenceCommandsTest, AutomaticTrimCommand) {

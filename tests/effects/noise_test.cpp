@@ -18,6 +18,7 @@
 #include "platform/paths.h"
 #include "settings/settings_keys.h"
 #include "store/undo.h"
+#include "support/command_fixture.h"
 #include "support/test_env.h"
 #include "support/test_signals.h"
 
@@ -233,30 +234,13 @@ TEST(ClickRepairTest, RepairIsTheLineBetweenTheNeighbours) {
             (std::vector<LRepairRange>{{0, 0, 2}, {0, 5, 8}, {1, 10, 25}}));
 }
 
-class NoiseCommandsTest : public ::testing::Test {
+class NoiseCommandsTest : public test::LCommandFixture {
  protected:
-  NoiseCommandsTest()
-      : folder_(test::TempPath("-noise")),
-        settings_(folder_ + "/user.ini", folder_ + "/machine.ini"),
-        context_{frame_, ui_, settings_} {
-    EnsureFolder(folder_);
-    AddEffectCommands(table_);
-  }
+  NoiseCommandsTest() : LCommandFixture("-noise") { AddEffectCommands(table_); }
   LSoundDocument& Open(int32_t rate, int channels, const std::vector<int32_t>& samples) {
-    auto document = MakeRef<LSoundDocument>();
-    document->sound = test::MakeSound(rate, channels, samples);
-    document->LengthChanged();
-    frame_.OpenDocument(document);
-    return *document;
+    return OpenSound(test::MakeSound(rate, channels, samples));
   }
   void Run(LEffectCommandId id) { ASSERT_TRUE(table_.Dispatch(id, context_)); }
-
-  std::string folder_;
-  LHeadlessFrame frame_;
-  LHeadlessUi ui_;
-  LSettingsStore settings_;
-  LCommandTable table_;
-  LCommandContext context_;
 };
 
 TEST_F(NoiseCommandsTest, RefusalsChangeNothingAndRecordNoUndoStep) {
