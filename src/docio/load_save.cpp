@@ -13,12 +13,7 @@ namespace klangor {
 
 LResult PumpWholeStream(const std::string& title, const LRef<LSoundStream>& stream, LSoundSink& sink,
                         LProgress& progress) {
-  LResult result = ProcessingPump(title, stream, sink, progress);
-  while (result == LResult::kDone && stream->Usable() && stream->Position() < stream->Length()) {
-    const int32_t before = stream->Position();
-    result = ProcessingPump(title, stream, sink, progress);
-    if (stream->Position() <= before) break;
-  }
+  const LResult result = ProcessingPump(title, stream, sink, progress);
   if (result != LResult::kDone) return result;
   int64_t length = stream->Length();
   if (sink.SampleRate() != stream->SampleRate() && stream->SampleRate() > 0) {

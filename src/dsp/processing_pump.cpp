@@ -15,6 +15,7 @@ LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSou
   progress.SetStatusLine(kPleaseWait);
   progress.SetProgress(0, 1);
   if (!source || !source->Usable() || sink.Failed()) return LResult::kFailed;
+  const LSoundStream* origin = source.Get();  // kept alive by the chain built on it
   LRef<LSoundStream> adapted = MakeFormatAdapter(std::move(source), sink.SampleRate(), sink.Channels());
   // A sink whose rate the adapter cannot reach (0 or less) gets nothing rather than audio
   // it would mislabel.
@@ -22,11 +23,22 @@ LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSou
     return LResult::kFailed;
   }
   LRef<LSoundStream> limited = MakeLimiter(std::move(adapted), kFullScale16);
-  const int64_t total = std::max<int64_t>(int64_t{limited->Length()} - limited->Position(), 0);
+  const int64_t start = limited->Position();
+  int64_t end = limited->Length();
+  const int64_t total = std::max<int64_t>(end - start, 0);
   // The sink learns the length before the first write; one that cannot hold it refuses.
   sink.ExpectFrames(total);
   if (sink.Failed()) return LResult::kFailed;
-  return CopyFrames(*limited, sink, total, progress, 0, total);
+  LResult result = CopyFrames(*limited, sink, total, progress, 0, total);
+  // An estimated length (a compressed file without a frame count) grows while it is read: the
+  // same chain goes on, since the adapter and the limiter hold frames they have read ahead.
+  while (result == LResult::kDone && origin->Usable()) {
+    const int64_t grown = limited->Length();
+    if (grown <= end || end < start) break;
+    result = CopyFrames(*limited, sink, grown - end, progress, end - start, grown - start);
+    end = grown;
+  }
+  return result;
 }
 
 }  // namespace klangor

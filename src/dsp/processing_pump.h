@@ -7,7 +7,8 @@
 // and then the limiter at 16-bit full scale behind the source (each only where it has
 // something to do), announces the length to the sink (ExpectFrames: a sink that cannot
 // hold it fails the pump before anything is written), and copies the frames from the adapted stream's position to its length
-// with the pump's loop (audio/pump.h).
+// with the pump's loop (audio/pump.h). A length that grows while it is read (an estimate) is
+// followed to its end through the same chain.
 
 #include <cstdint>
 #include <string>
