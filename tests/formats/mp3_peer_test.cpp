@@ -242,6 +242,5 @@ TEST_F(Mp3PeerTest, SeekingGivesTheSamplesOfAContinuousRead) {
   }
 }
 
-// The samples do not depend on how a reader slices its reads.
 }  // namespace
 }  // namespace klangor

@@ -1,6 +1,6 @@
 // Opening and reading WAVE files from hand-made byte images: refused and damaged headers,
-// the variants of a good header, odd container widths, lengths from lying sizes, reads and
-// seeks anywhere. (Reading beyond 4 GB is checked with the file wav_sink_test writes.)
+// the variants of a good header, odd container widths, lengths from lying sizes. (Reads in any
+// slicing and after seeks: the stream contract suite; beyond 4 GB: the file wav_sink_test writes.)
 
 #include "formats/wav_file.h"
 
@@ -245,46 +245,6 @@ TEST(WaveRead, SixtyFourBitSizesFromDs64) {
   // A data size of its own wins over "ds64".
   std::string own = RiffWave(ds64(12) + PcmFmt(2, 44100, 16) + RawChunk("data", 8, samples));
   EXPECT_EQ(OpenImage("rf64own.wav", own)->Length(), 2);
-}
-
-// Reads in random pieces and after random seeks give the file's samples, zeros before 0 and
-// past the end; the position always advances by the frames asked for.
-TEST(WaveRead, ReadsAndSeeksAnywhere) {
-  const int frames = 30000;  // several 8192-frame pieces
-  for (int channels : {1, 2, 3}) {
-    SCOPED_TRACE(std::to_string(channels) + " channels");
-    std::vector<int> samples;
-    for (int i = 0; i < frames * channels; ++i) samples.push_back(i % 2 ? -(i * 11 % 30000) : (i * 37) % 65536 - 32768);
-    LRef<LSoundStream> stream = OpenImage("slices.wav", PcmWave(channels, 48000, 16, S16Data(samples)));
-    ASSERT_EQ(stream->Length(), frames);
-    std::vector<int32_t> whole = Internal16(samples);
-    whole.resize(static_cast<size_t>(frames + 100) * channels, 0);
-    EXPECT_EQ(ReadFrames(*stream, frames + 100), whole);  // one call, past the end
-    EXPECT_EQ(stream->Position(), frames + 100);
-
-    std::mt19937 random(channels);
-    for (int i = 0; i < 20; ++i) {
-      int32_t at = std::uniform_int_distribution<int32_t>(-500, frames + 50)(random);
-      int32_t count = std::uniform_int_distribution<int32_t>(1, 9000)(random);
-      stream->Seek(at);
-      EXPECT_EQ(stream->Position(), at);
-      std::vector<int32_t> piece = ReadFrames(*stream, count);
-      EXPECT_EQ(stream->Position(), at + count);
-      for (int32_t f = 0; f < count; ++f) {
-        int64_t frame = int64_t{at} + f;
-        for (int c = 0; c < channels; ++c) {
-          int32_t want = frame >= 0 && frame < frames + 100 ? whole[static_cast<size_t>(frame) * channels + c] : 0;
-          ASSERT_EQ(piece[static_cast<size_t>(f) * channels + c], want) << "seek " << at << " frame " << f;
-        }
-      }
-    }
-    // Entirely before, and a read of nothing.
-    stream->Seek(-20000);
-    EXPECT_EQ(ReadFrames(*stream, 9000), std::vector<int32_t>(static_cast<size_t>(9000) * channels, 0));
-    stream->Seek(7);
-    stream->Read(nullptr, 0);
-    EXPECT_EQ(stream->Position(), 7);
-  }
 }
 
 }  // namespace

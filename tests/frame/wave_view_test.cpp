@@ -80,39 +80,6 @@ struct MouseTest : ::testing::Test {
   MouseTest() { mouse.soundEnd = 1000; }
 };
 
-TEST_F(MouseTest, ClickDragAndShiftClick) {
-  EXPECT_EQ(mouse.Press(g, 20, 10, 40, false), Notices{});
-  EXPECT_TRUE(mouse.Captured());
-  EXPECT_EQ(mouse.cursor, 200);
-  EXPECT_EQ(mouse.Move(g, 50, 10, false), Notices{});
-  EXPECT_EQ(mouse.selectionStart, 200);
-  EXPECT_EQ(mouse.selectionEnd, 500);
-  EXPECT_EQ(mouse.Move(g, 10, 10, false), Notices{});  // back over the pivot: ordered
-  EXPECT_EQ(mouse.selectionStart, 100);
-  EXPECT_EQ(mouse.selectionEnd, 200);
-  EXPECT_EQ(mouse.Release(g, 70, 10, false), Notices{LWaveNotice::kSelectionDone});
-  EXPECT_EQ(mouse.selectionStart, 200);
-  EXPECT_EQ(mouse.selectionEnd, 700);
-  EXPECT_EQ(mouse.cursor, 200);
-  EXPECT_FALSE(mouse.Captured());
-
-  // Shift+click extends from the pivot, either way.
-  mouse.Press(g, 90, 10, 40, true);
-  EXPECT_EQ(mouse.selectionStart, 200);
-  EXPECT_EQ(mouse.selectionEnd, 900);
-  EXPECT_EQ(mouse.Release(g, 90, 10, true), Notices{LWaveNotice::kSelectionDone});
-  mouse.Press(g, 5, 10, 40, true);
-  mouse.Release(g, 5, 10, true);
-  EXPECT_EQ(mouse.selectionStart, 50);
-  EXPECT_EQ(mouse.selectionEnd, 200);
-
-  // A plain click elsewhere starts afresh: an empty selection at the click.
-  mouse.Press(g, 40, 10, 40, false);
-  mouse.Release(g, 40, 10, false);
-  EXPECT_EQ(mouse.selectionStart, 400);
-  EXPECT_EQ(mouse.selectionEnd, 400);
-}
-
 TEST_F(MouseTest, GrabbingAnEdgeMovesOnlyThatEdge) {
   mouse.selectionStart = 300;
   mouse.selectionEnd = 600;
