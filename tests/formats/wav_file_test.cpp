@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <limits>
-#include <random>
 #include <string>
 #include <vector>
 
