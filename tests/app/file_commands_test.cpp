@@ -14,15 +14,15 @@
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "store/segment_stream.h"
+#include "support/command_fixture.h"
 #include "support/test_env.h"
 
 namespace klangor {
 namespace {
 
-class FileCommandsTest : public ::testing::Test {
+class FileCommandsTest : public test::LCommandFixture {
  protected:
-  FileCommandsTest()
-      : settings_(test::TempPath(".ini"), test::TempPath(".ini")), context_{frame_, ui_, settings_} {
+  FileCommandsTest() : LCommandFixture("-files") {
     AddAllCommands(table_);
     settings_.Write(kPlayWhenOpen, false);
   }
@@ -33,12 +33,6 @@ class FileCommandsTest : public ::testing::Test {
     return path;
   }
   void Run(int id) { ASSERT_TRUE(table_.Dispatch(id, context_)) << id; }
-
-  LHeadlessFrame frame_;
-  LHeadlessUi ui_;
-  LSettingsStore settings_;
-  LCommandContext context_;
-  LCommandTable table_;
 };
 
 TEST_F(FileCommandsTest, OpenLoadsEachChosenFileIntoAWindow) {

@@ -30,6 +30,7 @@
 #include "platform/paths.h"
 #include "settings/settings_keys.h"
 #include "store/undo.h"
+#include "support/command_fixture.h"
 #include "support/test_env.h"
 #include "support/test_signals.h"
 
@@ -92,24 +93,15 @@ TEST(StreamEffectTest, OnlyTheSelectionChanges) {
   EXPECT_EQ(Audio(*document), now);
 }
 
-class EffectCommandsTest : public ::testing::Test {
+class EffectCommandsTest : public test::LCommandFixture {
  protected:
-  EffectCommandsTest()
-      : folder_(test::TempPath("-commands")),
-        tmp_("TMPDIR", folder_),
-        data_("XDG_DATA_HOME", folder_ + "/data"),
-        settings_(folder_ + "/user.ini", folder_ + "/machine.ini"),
-        context_{frame_, ui_, settings_} {
-    EnsureFolder(folder_);
+  EffectCommandsTest() : LCommandFixture("-commands", {.privateTemp = true, .privateData = true}) {
     AddEffectCommands(table_);
   }
 
   // Opens a sound with nothing selected.
   void Open(int32_t rate, int channels, const std::vector<int32_t>& samples) {
-    auto document = MakeRef<LSoundDocument>();
-    document->sound = test::MakeSound(rate, channels, samples);
-    document->LengthChanged();
-    frame_.OpenDocument(document);
+    OpenSound(test::MakeSound(rate, channels, samples));
     frame_.requests.clear();
   }
   void Open(int channels, int32_t frames) { Open(44100, channels, test::TestSamples(channels, frames)); }
@@ -118,15 +110,6 @@ class EffectCommandsTest : public ::testing::Test {
   std::vector<int32_t> Audio() { return test::Audio(Document()); }
   void Run(LEffectCommandId id) { ASSERT_TRUE(table_.Dispatch(id, context_)); }
   std::string UndoText() { return UndoMenuText(Document()); }
-
-  std::string folder_;
-  test::LScopedEnv tmp_;
-  test::LScopedEnv data_;
-  LHeadlessFrame frame_;
-  LHeadlessUi ui_;
-  LSettingsStore settings_;
-  LCommandTable table_;
-  LCommandContext context_;
 };
 
 // --- The menu commands ---

@@ -19,6 +19,7 @@
 #include "platform/small_file.h"
 #include "settings/settings_keys.h"
 #include "store/undo.h"
+#include "support/command_fixture.h"
 #include "support/test_env.h"
 #include "support/test_signals.h"
 
@@ -159,24 +160,12 @@ TEST(EqualizerTest, ShapesWithTheirClamps) {
 
 // --- The curve file, the dialog and the command ---
 
-class EqualizerFileTest : public ::testing::Test {
+class EqualizerFileTest : public test::LCommandFixture {
  protected:
-  EqualizerFileTest()
-      : folder_(test::TempPath("-eq")),
-        data_("XDG_DATA_HOME", folder_ + "/data"),
-        settings_(folder_ + "/user.ini", folder_ + "/machine.ini"),
-        context_{frame_, ui_, settings_} {
-    EnsureFolder(folder_);
+  EqualizerFileTest() : LCommandFixture("-eq", {.privateData = true}) {
     EnsureFolder(DataFolder());
     AddEffectCommands(table_);
   }
-  std::string folder_;
-  test::LScopedEnv data_;
-  LHeadlessFrame frame_;
-  LHeadlessUi ui_;
-  LSettingsStore settings_;
-  LCommandTable table_;
-  LCommandContext context_;
 };
 
 TEST_F(EqualizerFileTest, ShortLongAndGarbageFilesLoadByTheRules) {
