@@ -117,7 +117,6 @@ int RunRecord(const LBatchRecordOptions& options, const LSettingsStore& settings
   LRunLoop loop;
   LRecorder recorder(loop, *devices);
   recorder.SetDevice(device);
-  recorder.SetRemoveDc(options.inputFile.empty());
   recorder.SetSink(sink);
   sink.Reset();
   const int64_t limitMs = options.seconds > 0 ? std::llround(options.seconds * 1000) : 0;

@@ -63,6 +63,7 @@ class LVirtualInput final : public LWaveIn {
   int64_t LostFrames() const override { return lost_.load(); }
   bool Failed() const override { return failed_.load(); }
   bool Ended() const override { return ended_.load(); }
+  bool CarriesDcOffset() const override { return options_.carriesDcOffset; }
   std::string Name() const override { return kVirtualInputName; }
 
  private:

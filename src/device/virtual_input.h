@@ -30,6 +30,7 @@ struct LVirtualInputOptions {
   // and channel count must be the device's.
   std::function<LRef<LSoundStream>()> source;
   int64_t failAfterFrames = -1;  // >= 0: the device fails after delivering this many frames
+  bool carriesDcOffset = false;  // stands for a sound card whose audio the recorder filters
 };
 
 // Nothing (and `error` set) when the source cannot be opened or does not have `format`.

@@ -32,6 +32,9 @@ class LWaveIn {
   virtual bool Failed() const = 0;
   // The input has nothing more to give (the virtual input played its file to the end).
   virtual bool Ended() const = 0;
+  // Whether the audio may carry a DC offset for the recorder to remove (sound cards do; the
+  // virtual input plays its sound exactly).
+  virtual bool CarriesDcOffset() const { return true; }
   // The device's name as the device list shows it.
   virtual std::string Name() const = 0;
 };

@@ -197,6 +197,7 @@ void LRecorder::Run() {
   std::vector<int16_t> narrow(bufferSamples);
   std::vector<int32_t> wide(bufferSamples);
   dcState_.assign(static_cast<size_t>(channels_), 0);
+  removingDc_ = removeDc_ && input->CarriesDcOffset();
   dcFactor_ = rate_ > 0 ? 192000 / rate_ + 1 : 1;
   prerollFrames_ = 0;
   preroll_.assign(bufferSamples, 0);
@@ -290,7 +291,7 @@ bool LRecorder::WriteFrames(const int32_t* samples, int32_t frames) {
 
 void LRecorder::ProcessBuffer(int32_t* samples, int32_t frames, Clock::time_point arrival) {
   const size_t channels = static_cast<size_t>(channels_);
-  if (removeDc_) {
+  if (removingDc_) {
     for (size_t c = 0; c < channels; ++c) {
       int64_t s = dcState_[c];
       for (int32_t i = 0; i < frames; ++i) {

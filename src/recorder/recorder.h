@@ -76,7 +76,7 @@ class LRecorder final : private LWorkerThread {
   void SetDevice(int number) { device_ = number; }
   // The sink of the next start; its rate and channel count are the recording's format.
   void SetSink(LRef<LSoundSink> sink) { sink_ = std::move(sink); }
-  // DC removal (on by default; off for inputs known to carry none, so takes are exact).
+  // DC removal (on by default; never for inputs that carry no offset, so their takes are exact).
   void SetRemoveDc(bool on) { removeDc_ = on; }
 
   // Starts recording into the sink (stopping a recording that runs). False when the sink is
@@ -149,6 +149,7 @@ class LRecorder final : private LWorkerThread {
   std::chrono::steady_clock::time_point levelsArrival_{};
 
   // The capture thread's own.
+  bool removingDc_ = false;
   std::vector<int64_t> dcState_;
   int32_t dcFactor_ = 1;
   std::vector<int32_t> preroll_;

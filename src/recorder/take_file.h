@@ -14,6 +14,7 @@ namespace klangor {
 // The WAV file at `path` as a stream (an error stream when it is none).
 LRef<LSoundStream> OpenTakeSource(const std::string& path);
 // Creates (or replaces) the take file; a sink with kCannotWrite when it cannot be created.
-LRef<LSoundSink> CreateTakeFile(const std::string& path, int32_t sampleRate, int channels);
+// With `keepFrames` above 0 the take's first frames stay and recording continues after them.
+LRef<LSoundSink> CreateTakeFile(const std::string& path, int32_t sampleRate, int channels, int32_t keepFrames = 0);
 
 }  // namespace klangor

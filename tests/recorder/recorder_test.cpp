@@ -45,17 +45,17 @@ struct LTake {
 };
 
 // Records `source` through a virtual input until the recorder stops by itself.
-void Record(LTake& take, LVirtualInputOptions input, int threshold, int64_t silenceMs, bool removeDc = false,
+void Record(LTake& take, LVirtualInputOptions input, int threshold, int64_t silenceMs, bool dcOffset = false,
             int64_t limitMs = 0, int32_t rate = 0, int channels = 0) {
   LRef<LSoundStream> probe = input.source ? input.source() : nullptr;
   if (!take.sink) {
     take.sink = MakeRef<test::LMemorySink>(probe ? probe->SampleRate() : rate, probe ? probe->Channels() : channels);
   }
+  input.carriesDcOffset = dcOffset;
   LRunLoop loop;
   LVirtualInputDevices devices(std::move(input));
   LRecorder recorder(loop, devices);
   recorder.SetListener(&take.events, 7);
-  recorder.SetRemoveDc(removeDc);
   recorder.SetSink(take.sink);
   take.started = recorder.Start(limitMs, threshold, silenceMs);
   if (!take.started) return;
@@ -206,7 +206,6 @@ TEST(RecorderTest, OverrunsAreCountedAndReportedAndTheCountersPassTwoHoursAt96kH
     LVirtualInputDevices devices(Fast(second));
     LRecorder recorder(loop, devices);
     recorder.SetListener(&longTake.events, 0);
-    recorder.SetRemoveDc(false);
     recorder.SetSink(big);
     ASSERT_TRUE(recorder.Start(0, -127, 216000000));
     ASSERT_TRUE(loop.RunUntil([&] { return !recorder.IsRunning(); }, 20s));
