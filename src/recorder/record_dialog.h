@@ -106,6 +106,7 @@ class LRecordDialog final : public LDialogModel, private LRecorderListener {
   int32_t SampleRate() const { return rate_; }
   int Channels() const { return channels_; }
   LRecorder& Engine() { return recorder_; }
+  LSettingsStore& Settings() { return parts_.settings; }
   // Called after every change the form should show (state, levels, messages, takes).
   std::function<void()> changed;
 
