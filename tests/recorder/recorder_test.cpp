@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <thread>
 
 #include "recorder/recorder.h"
+#include "recorder/take_file.h"
+#include "support/test_env.h"
 #include "support/test_streams.h"
 
 namespace klangor {
@@ -168,6 +172,8 @@ class LSlowSink final : public LSoundSink {
   std::chrono::milliseconds delay{0};
 };
 
+constexpr int64_t kRoomyWaveHeaderBytesForTest = 82;  // the growing file's header
+
 TEST(RecorderTest, OverrunsAreCountedAndReportedAndTheCountersPassTwoHoursAt96kHz) {
   // A clock 40 times real time into a sink that takes 40 ms a buffer: the input's 3.2 s
   // buffer runs over, and every lost frame is counted.
@@ -213,6 +219,25 @@ TEST(RecorderTest, OverrunsAreCountedAndReportedAndTheCountersPassTwoHoursAt96kH
   }
   EXPECT_EQ(big->FramesWritten(), twoHours);
   EXPECT_GT(longTake.events.lastMs, 7'199'000);
+
+  // The same into a take file that holds 2 hours less a second already (sparse, 2.76 GB):
+  // byte offsets past 2^31 and the finished header are right, the last second is the input's.
+  const std::string path = test::TempPath(".wav");
+  CreateTakeFile(path, 96000, 2)->Finish();
+  ASSERT_EQ(::truncate(path.c_str(), kRoomyWaveHeaderBytesForTest + int64_t{twoHours - 96000} * 4), 0);
+  {
+    LRunLoop loop;
+    LVirtualInputDevices devices(Fast(second));
+    LRecorder recorder(loop, devices);
+    recorder.SetSink(CreateTakeFile(path, 96000, 2, twoHours - 96000));
+    ASSERT_TRUE(recorder.Start(0, -127, 216000000));
+    ASSERT_TRUE(loop.RunUntil([&] { return !recorder.IsRunning(); }, 20s));
+  }
+  LRef<LSoundStream> file = OpenTakeSource(path);
+  ASSERT_EQ(file->Length(), twoHours);
+  EXPECT_EQ(Slice(*file, twoHours - 96000, 96000), Slice(*second, 0, 96000));
+  EXPECT_EQ(Slice(*file, 1000, 2), std::vector<int32_t>(4, 0));
+  ::unlink(path.c_str());
 }
 
 TEST(RecorderTest, LostDevicesFullDisksAndMissingDevicesEndWithAMessageAndKeepTheTake) {
