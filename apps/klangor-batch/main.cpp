@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/record_run.h"
 #include "app/working_folder.h"
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
@@ -25,7 +26,14 @@ int main(int argc, char** argv) {
   int status;
   {
     LTerminalProgress progress(!options->quiet);
-    status = RunBatch(*options, Settings(), progress, std::cout, std::cerr);
+    if (options->record) {
+      status = RunRecord(*options->record, Settings(), !options->quiet, std::cerr);
+    } else if (options->listInputDevices) {
+      ListInputDevices(std::cout);
+      status = 0;
+    } else {
+      status = RunBatch(*options, Settings(), progress, std::cout, std::cerr);
+    }
   }
   LBlockStore::Instance().CleanUp();
   return status;

@@ -58,13 +58,23 @@ const char* BatchUsage() {
          "    --repeat            play in a loop (Ctrl+C or --seconds stops)\n"
          "    --capture OUT.wav   play as fast as possible into OUT.wav instead of the sound card\n"
          "    --seconds S         stop after S seconds of sound\n"
+         "  --list-input-devices  print the input device numbers and names (for --record --device)\n"
+         "  --record FILE.wav     record from the sound card into FILE.wav until Ctrl+C (or --seconds)\n"
+         "    --device N          input device (0 the default; default: the setting Device of Recorder)\n"
+         "    --seconds S         stop after S seconds of sound\n"
+         "    --input-file IN.wav record what IN.wav holds, as fast as possible, instead of the sound card\n"
+         "    --realtime          play IN.wav in real time\n"
+         "    --rate R            sample rate (default: IN.wav's, else 44100)\n"
+         "    --channels C        channel count (default: IN.wav's, else 2)\n"
          "exit status 0 done, 1 cancelled, 2 failed\n";
 }
 
 std::optional<LBatchOptions> ParseBatchOptions(const std::vector<std::string>& args, std::string* error) {
   LBatchOptions options;
   LBatchPlayOptions play;
-  std::string playOption;  // the first option that belongs to --play
+  LBatchRecordOptions record;
+  std::string playOption;    // the first option that belongs to --play
+  std::string recordOption;  // the first option that belongs only to --record
   bool onlyFiles = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -101,6 +111,28 @@ std::optional<LBatchOptions> ParseBatchOptions(const std::vector<std::string>& a
       options.probe = true;
     } else if (arg == "--list-devices") {
       options.listDevices = true;
+    } else if (arg == "--list-input-devices") {
+      options.listInputDevices = true;
+    } else if (arg == "--record") {
+      if (!needValue(&record.file)) return std::nullopt;
+      options.record = record;
+    } else if (arg == "--input-file") {
+      if (!needValue(&record.inputFile)) return std::nullopt;
+      if (recordOption.empty()) recordOption = arg;
+    } else if (arg == "--realtime") {
+      record.realtime = true;
+      if (recordOption.empty()) recordOption = arg;
+    } else if (arg == "--rate" || arg == "--channels") {
+      std::string text;
+      int64_t value = 0;
+      if (!needValue(&text)) return std::nullopt;
+      if (!ParseInt(text, 1, arg == "--rate" ? 196000 : 255, &value)) {
+        *error = "bad value \"" + text + "\" for " + arg;
+        return std::nullopt;
+      }
+      if (arg == "--rate") record.sampleRate = static_cast<int32_t>(value);
+      if (arg == "--channels") record.channels = static_cast<int>(value);
+      if (recordOption.empty()) recordOption = arg;
     } else if (arg == "--list-commands") {
       options.listCommands = true;
     } else if (arg == "-q" || arg == "--quiet") {
@@ -154,6 +186,30 @@ std::optional<LBatchOptions> ParseBatchOptions(const std::vector<std::string>& a
       return std::nullopt;
     }
   }
+  if (options.record) {
+    if (options.play || !options.files.empty()) {
+      *error = "--record takes one file and nothing to play";
+      return std::nullopt;
+    }
+    if (!play.capturePath.empty() || play.repeat || play.speed != 1 || play.fromMs >= 0 || play.toMs >= 0) {
+      *error = "option " + playOption + " needs --play";
+      return std::nullopt;
+    }
+    if (record.realtime && record.inputFile.empty()) {
+      *error = "--realtime needs --input-file";
+      return std::nullopt;
+    }
+    const std::string file = options.record->file;
+    options.record = record;
+    options.record->file = file;
+    options.record->device = play.device;
+    options.record->seconds = play.seconds;
+    return options;
+  }
+  if (!recordOption.empty()) {
+    *error = "option " + recordOption + " needs --record";
+    return std::nullopt;
+  }
   if (options.play) {
     const std::string file = options.play->file;
     options.play = play;
@@ -168,7 +224,8 @@ std::optional<LBatchOptions> ParseBatchOptions(const std::vector<std::string>& a
     *error = "option " + playOption + " needs --play";
     return std::nullopt;
   }
-  if (options.files.empty() && !options.help && !options.listCommands && !options.listDevices) {
+  if (options.files.empty() && !options.help && !options.listCommands && !options.listDevices &&
+      !options.listInputDevices) {
     *error = "no input files";
     return std::nullopt;
   }

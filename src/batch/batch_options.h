@@ -25,6 +25,17 @@ struct LBatchPlayOptions {
   double seconds = -1;        // > 0: stop after this much audio
 };
 
+// --record FILE and its options (run by app/record_run.h).
+struct LBatchRecordOptions {
+  std::string file;
+  int device = -1;          // -1: the setting "Device" of "Recorder"
+  double seconds = -1;      // > 0: stop after this much audio
+  std::string inputFile;    // non-empty: the virtual input plays this WAV file
+  bool realtime = false;    // the virtual input plays in real time (else as fast as possible)
+  int32_t sampleRate = 0;   // 0: the input file's, else 44100
+  int channels = 0;         // 0: the input file's, else 2
+};
+
 struct LBatchOptions {
   std::string scriptFile;
   std::vector<LBatchCommandArg> commands;
@@ -33,9 +44,11 @@ struct LBatchOptions {
   bool probe = false;
   bool listCommands = false;
   bool listDevices = false;
+  bool listInputDevices = false;
   bool quiet = false;
   bool help = false;
   std::optional<LBatchPlayOptions> play;
+  std::optional<LBatchRecordOptions> record;
   std::vector<std::string> files;
 };
 

@@ -177,6 +177,7 @@ std::string CardOf(const std::string& pcmName) {
 }  // namespace
 
 std::unique_ptr<LMixer> OpenAlsaMixer(const std::string& card) {
+  SilenceAlsaMessages();
   snd_mixer_t* mixer = nullptr;
   if (snd_mixer_open(&mixer, 0) < 0) return nullptr;
   if (snd_mixer_attach(mixer, card.c_str()) < 0 || snd_mixer_selem_register(mixer, nullptr, nullptr) < 0 ||

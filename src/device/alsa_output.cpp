@@ -21,10 +21,6 @@ constexpr int kPollMs = 20;
 
 // ALSA writes its own complaints to stderr; Klangor reports errors itself.
 void QuietAlsa(const char* /*file*/, int /*line*/, const char* /*function*/, int /*err*/, const char* /*fmt*/, ...) {}
-void SilenceAlsaMessages() {
-  static std::once_flag once;
-  std::call_once(once, [] { snd_lib_error_set_handler(QuietAlsa); });
-}
 
 std::string AlsaError(const std::string& what, int err) { return what + ": " + snd_strerror(err); }
 
@@ -143,6 +139,11 @@ std::string FirstLine(const char* text) {
 }
 
 }  // namespace
+
+void SilenceAlsaMessages() {
+  static std::once_flag once;
+  std::call_once(once, [] { snd_lib_error_set_handler(QuietAlsa); });
+}
 
 static std::vector<LAlsaPcmInfo> ListAlsaPcms(const char* wantedDirection) {
   SilenceAlsaMessages();

@@ -20,6 +20,9 @@ struct LAlsaPcmInfo {
   std::string description;  // the first line of ALSA's description
 };
 
+// Keeps ALSA's own messages off stderr (Klangor reports errors itself); once per process.
+void SilenceAlsaMessages();
+
 // The PCMs that ALSA lists for playback (capture), in its order.
 std::vector<LAlsaPcmInfo> ListAlsaPlaybackPcms();
 std::vector<LAlsaPcmInfo> ListAlsaCapturePcms();

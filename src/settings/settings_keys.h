@@ -145,7 +145,7 @@ inline constexpr LIntSetting kPlayerVolumeDB{kPlayerSection, "VolumeDB", 0, kMac
 inline constexpr LIntSetting kRecorderDevice{kRecorderSection, "Device", 0, kMachine};
 inline constexpr LIntSetting kRecorderVolume{kRecorderSection, "Volume", 0, kMachine};
 inline constexpr LIntSetting kRecorderChannel{kRecorderSection, "Channel", -1, kMachine};
-inline constexpr LIntSetting kRecorderThreshold{kRecorderSection, "Threshold", -24, kMachine};  // dB
+inline constexpr LIntSetting kRecorderThreshold{kRecorderSection, "Threshold", -24, kMachine, {-127, 127}};  // dB
 inline constexpr LBoolSetting kRecorderAutostart{kRecorderSection, "Autostart", true, kMachine};
 inline constexpr LBoolSetting kRecorderAutotrim{kRecorderSection, "Autotrim", true, kMachine};
 inline constexpr LBoolSetting kRecorderVor{kRecorderSection, "Vor", false, kMachine};  // voice activation

@@ -32,8 +32,10 @@
 #include "effects/reverb.h"
 #include "effects/speed_pitch.h"
 #include "effects/stereo_pan.h"
+#include "recorder/record_dialog.h"
 #include "ui/preview_player.h"
 #include "ui/qt_text.h"
+#include "ui/record_form.h"
 
 namespace klangor {
 namespace {
@@ -448,6 +450,7 @@ bool Build(LForm& form, LDialogModel& model) {
 }  // namespace
 
 bool RunModelDialog(QWidget* parent, LDialogModel& model, LPreviewPlayer* preview) {
+  if (auto* record = dynamic_cast<LRecordDialog*>(&model)) return RunRecordForm(parent, *record);
   LForm form(parent, model, preview);
   if (!Build(form, model)) {
     // A model without a form of its own: its title and the two buttons.

@@ -28,15 +28,18 @@
 #include "app/document_journal.h"
 #include "app/file_commands.h"
 #include "app/recent_files.h"
+#include "app/record_command.h"
 #include "app/command_set.h"
 #include "app/single_instance.h"
 #include "app/window_placement.h"
+#include "device/alsa_mixer.h"
 #include "device/output_devices.h"
 #include "effects/cue_stream.h"
 #include "effects/grain_stretch.h"
 #include "frame/key_code.h"
 #include "platform/paths.h"
 #include "player/playback.h"
+#include "recorder/take_file.h"
 #include "settings/settings_keys.h"
 #include "settings/settings_store.h"
 #include "ui/bars.h"
@@ -71,7 +74,9 @@ constexpr int kRecentMenuLength = 60;  // characters of a path in the menu
 class LMainWindow::LPlayerParts final : public LPreviewPlayer, public LPlayerListener {
  public:
   LPlayerParts(LMainWindow& window, LSettingsStore& settings)
-      : window_(window), playback(notifier_, devices_, settings, {MakeTimeStretch, MakeCueStream}) {
+      : window_(window),
+        settings_(settings),
+        playback(notifier_, devices_, settings, {MakeTimeStretch, MakeCueStream}) {
     playback.SetDisplay(this);
   }
 
@@ -87,6 +92,12 @@ class LMainWindow::LPlayerParts final : public LPreviewPlayer, public LPlayerLis
     Redraw();
   }
   void Position(int64_t, int32_t, uint32_t) override { Redraw(); }
+
+  // The recorder dialog over ALSA's capture devices (or KLANGOR_SOUND_IN's virtual input).
+  std::unique_ptr<LRecordDialog> MakeRecordDialog(int32_t rate, int channels) {
+    return std::make_unique<LRecordDialog>(
+        LRecordDialogParts{notifier_, inputs_, devices_, AlsaMixerOpener(), settings_, {}}, rate, channels);
+  }
   void Levels(const LLevelRecord& levels, uint32_t) override {
     // The meter shows -36 .. +12 dB.
     auto bar = [](int db) { return (std::clamp(db, -36, 12) + 36) * 100 / 48; };
@@ -101,8 +112,10 @@ class LMainWindow::LPlayerParts final : public LPreviewPlayer, public LPlayerLis
   }
 
   LMainWindow& window_;
+  LSettingsStore& settings_;
   LQtNotifier notifier_;
   LSystemOutputDevices devices_;
+  LSystemInputDevices inputs_{OpenTakeSource};
 
  public:
   LPlayback playback;
@@ -157,6 +170,7 @@ LMainWindow::LMainWindow(LSettingsStore& settings, LDocumentJournal* journal)
   AddFrameCommands();
   player_->playback.Attach(&frame_, ui_.get());
   AddPlayCommands(commands_, player_->playback);
+  AddRecordCommand(commands_, [this](int32_t rate, int channels) { return player_->MakeRecordDialog(rate, channels); });
   std::vector<LKeyBinding> user;
   LKeyFileResult keys = ReadKeyFile(KeyFilePath());
   if (keys.status == LKeyFileStatus::kLoaded) user = std::move(keys.bindings);

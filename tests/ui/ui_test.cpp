@@ -6,8 +6,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QPointer>
@@ -338,6 +340,36 @@ TEST_F(UiTest, PlayerBarPlaysTheActiveSoundThroughThePlayer) {
     EXPECT_EQ(window.Frame().ActiveDocument()->cursor, 5600);  // playback left it at the end
   }
   ::setenv("KLANGOR_SOUND_OUT", "virtual-fast", 1);
+}
+
+TEST_F(UiTest, TheRecorderDialogRecordsATakeIntoTheActiveDocument) {
+  test::UsePrivateHome(test::TempPath("-home"));
+  const std::string input = MakeWave(0.5);
+  ::setenv("KLANGOR_SOUND_IN", ("virtual-fast:" + input).c_str(), 1);
+  settings_.Write(kRecorderAutostart, true);
+  settings_.Write(kRecorderAutotrim, false);
+  {
+    LMainWindow window(settings_, nullptr);
+    window.OpenFiles({MakeWave(0.5)});
+    ASSERT_NE(window.Frame().ActiveDocument(), nullptr);
+    ASSERT_TRUE(window.Action(kCmdRecord)->isEnabled());
+    QString title;
+    LModalScript script({[&](QWidget* modal) {
+      // Autostart recorded a first take; once it is listed and stopped, OK inserts it.
+      auto* takes = modal->findChild<QListWidget*>("takes");
+      auto* time = modal->findChild<QLabel*>("time");
+      if (takes == nullptr || takes->count() != 1 || time == nullptr || !time->text().endsWith("Bereit")) return false;
+      title = modal->windowTitle();
+      modal->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+      return true;
+    }});
+    window.Action(kCmdRecord)->trigger();
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(title, "Aufnahmesteuerung");
+    EXPECT_EQ(window.Frame().ActiveDocument()->Length(), 8000);
+    EXPECT_EQ(window.Frame().ActiveDocument()->selectionEnd, 4000);
+  }
+  ::unsetenv("KLANGOR_SOUND_IN");
 }
 
 }  // namespace
