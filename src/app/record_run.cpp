@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "audio/time_units.h"
+#include "batch/level_text.h"
 #include "batch/terminal_progress.h"
 #include "dsp/format_adapter.h"
 #include "frame/time_text.h"
@@ -42,11 +43,7 @@ class LRecordStatus final : public LRecorderListener {
     last_ = now;
     std::string line = "\r" + FormatTimeText(FramesToMs(recorder_.TakeFrames(), rate_)) +
                        (recording_ ? "  Aufnahme " : "  Warten   ");
-    for (int c = 0; c < levels_.channels && c < 8; ++c) {
-      const int level = levels_.levels[static_cast<size_t>(c)];
-      line += level <= -127 ? " --" : " " + std::to_string(level);
-    }
-    line += levels_.channels > 0 ? " dB   " : "   ";
+    line += LevelsText(levels_);
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
     drawn_ = true;

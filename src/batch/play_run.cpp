@@ -9,6 +9,7 @@
 #include <ostream>
 
 #include "audio/time_units.h"
+#include "batch/level_text.h"
 #include "batch/terminal_progress.h"
 #include "docio/load_save.h"
 #include "docio/open_context.h"
@@ -53,11 +54,7 @@ class LStatusLine final : public LPlayerListener {
     if (!force && now - last_ < milliseconds(100)) return;
     last_ = now;
     std::string line = "\r" + FormatTimeText(ms_) + " / " + FormatTimeText(lengthMs_) + "  ";
-    for (int c = 0; c < levels_.channels && c < 8; ++c) {
-      const int level = levels_.levels[static_cast<size_t>(c)];
-      line += level <= -127 ? " --" : " " + std::to_string(level);
-    }
-    line += levels_.channels > 0 ? " dB   " : "   ";
+    line += LevelsText(levels_);
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
     drawn_ = true;

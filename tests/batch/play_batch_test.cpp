@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <thread>
 
 #include "batch/batch_options.h"
@@ -123,21 +122,6 @@ TEST_F(PlayBatchTest, BadInputGetsAClearMessage) {
   EXPECT_EQ(test::SoxSamples16(capture_), std::vector<int16_t>{0x2010});
 }
 
-// Whether process `pid` has a handler for `signal` within 20 seconds (its SigCgt mask in /proc).
-bool CatchesSignalSoon(pid_t pid, int signal) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < until) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-      if (line.rfind("SigCgt:", 0) == 0 && ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1) != 0) {
-        return true;
-      }
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
-}
-
 TEST_F(PlayBatchTest, CtrlCStopsPlayback) {
   const char* build = std::getenv("KLANGOR_BUILD_DIR");
   const std::string program = std::string(build != nullptr ? build : ".") + "/apps/klangor-batch/klangor-batch";
@@ -149,17 +133,11 @@ TEST_F(PlayBatchTest, CtrlCStopsPlayback) {
   }
   ASSERT_GT(child, 0);
   // Ctrl+C only once the program catches it (a loaded machine may start it slowly).
-  EXPECT_TRUE(CatchesSignalSoon(child, SIGINT)) << "klangor-batch never caught SIGINT";
+  EXPECT_TRUE(test::CatchesSignalSoon(child, SIGINT)) << "klangor-batch never caught SIGINT";
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   ::kill(child, SIGINT);
   int status = 0;
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  pid_t done = 0;
-  while ((done = ::waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  if (done == 0) ::kill(child, SIGKILL);
-  ASSERT_EQ(done, child) << "klangor-batch did not stop";
+  ASSERT_EQ(test::WaitOrKill(child, &status), child) << "klangor-batch did not stop";
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1);
 }

@@ -4,12 +4,17 @@
 #include "support/test_env.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "platform/file.h"
 #include "platform/process.h"
@@ -88,6 +93,33 @@ std::string RunTool(const std::vector<std::string>& argv) {
   std::string output;
   EXPECT_EQ(Run(argv, &output), 0) << argv.at(0) << " " << argv.back();
   return output;
+}
+
+bool CatchesSignalSoon(pid_t pid, int signal) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < until) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("SigCgt:", 0) == 0 && ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1) != 0) {
+        return true;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+pid_t WaitOrKill(pid_t pid, int* status) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  pid_t done = 0;
+  while ((done = ::waitpid(pid, status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (done == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, status, 0);
+  }
+  return done;
 }
 
 bool HaveProgram(const std::string& program) { return !FindProgram(program).empty(); }

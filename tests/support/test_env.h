@@ -40,6 +40,12 @@ LBatchRun RunKlangorBatch(std::vector<std::string> args);
 // True when `program` is on PATH.
 bool HaveProgram(const std::string& program);
 
+// Whether process `pid` has a handler for `signal` within 20 seconds (its SigCgt mask in /proc).
+bool CatchesSignalSoon(pid_t pid, int signal);
+// Waits up to 5 seconds for child `pid` to exit and returns the waitpid result (0 when it did
+// not exit: it is then killed); `*status` gets its status.
+pid_t WaitOrKill(pid_t pid, int* status);
+
 // Points the data folder, the user's settings and the machine settings file (through the
 // environment, so for the programs the test starts too) into subfolders of `folder`.
 void UsePrivateHome(const std::string& folder);
