@@ -6,6 +6,7 @@
 #include "docio/load_save.h"
 #include "docio/raw_settings.h"
 #include "edit/edit_commands.h"
+#include "edit/save_sound.h"
 #include "formats/format_table.h"
 #include "formats/open_messages.h"
 #include "frame/command_steps.h"
@@ -241,32 +242,10 @@ bool OpenAudioDocument(LCommandContext& context, const std::string& path, bool* 
   return true;
 }
 
-bool SaveDocumentAs(LCommandContext& context, LSoundDocument& document, const std::string& path) {
+bool SaveDocumentAs(LCommandContext& context, LSoundDocument& document, const std::string& path, bool showOptions) {
   context.frame.StopPlayback();
   if (!EnoughSpace(context, FolderOf(path), NoSpaceToSaveMessage(path))) return false;
-  const LFormatEntry* format = FindFormat(LowerExtension(path));
-  if (format == nullptr || format->create == nullptr) {
-    context.ui.Message(CannotCreateMessage(path), kCaption, LButtons::kOk, LIcon::kError);
-    return false;
-  }
-  const LFormatSettings formats = StoredFormatSettings(context.settings);
-  const int32_t rate = document.sound.SampleRate();
-  const int channels = document.sound.Channels();
-  LRef<LSoundStream> reader = OpenSegmentStream(document.sound);  // a private copy of the list
-  LSaveFailure failure = LSaveFailure::kNone;
-  const LResult result = context.ui.RunWithProgress(kSaveProgressTitle, [&](LProgress& progress) {
-    return SaveStream(reader, path,
-                      [&](const std::string& target) { return format->create(target, rate, channels, formats); },
-                      progress, &failure);
-  });
-  if (result != LResult::kDone) {
-    if (failure == LSaveFailure::kNoSpace) {  // refused before writing: it cannot fit
-      context.ui.Message(NoSpaceToSaveMessage(path), kLowSpaceCaption, LButtons::kOk, LIcon::kInformation);
-    } else if (result == LResult::kFailed) {
-      context.ui.Message(CannotCreateMessage(path), kCaption, LButtons::kOk, LIcon::kError);
-    }
-    return false;
-  }
+  if (SaveSoundAs(context, document.sound, path, document.tags, showOptions) != LResult::kDone) return false;
   document.fileName = path;
   Remember(context, path);
   context.frame.RefreshBars();
@@ -300,7 +279,7 @@ bool SaveDocumentWithDialog(LCommandContext& context, LSoundDocument& document) 
       if (answer == LAnswer::kCancel) return false;
       if (answer == LAnswer::kNo) continue;
     }
-    return SaveDocumentAs(context, document, *chosen);
+    return SaveDocumentAs(context, document, *chosen, true);
   }
 }
 

@@ -49,7 +49,8 @@ class LNewFileDialog final : public LDialogModel {
 bool OpenAudioDocument(LCommandContext& context, const std::string& path, bool* prompt);
 
 // Saves `document` as `path` (checking the free space before and after); true when saved.
-bool SaveDocumentAs(LCommandContext& context, LSoundDocument& document, const std::string& path);
+bool SaveDocumentAs(LCommandContext& context, LSoundDocument& document, const std::string& path,
+                    bool showOptions = false);
 // "Speichern" and "Speichern Als..." of `document`; true when it was saved.
 bool SaveDocument(LCommandContext& context, LSoundDocument& document);
 bool SaveDocumentWithDialog(LCommandContext& context, LSoundDocument& document);

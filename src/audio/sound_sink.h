@@ -15,6 +15,9 @@
 //   will follow, returns the bytes the output will then hold (-1 when the sink cannot tell:
 //   compressed output, a pipe). Sinks that write files choose their layout for that size and
 //   refuse what would not fit into the free space of the file system (kNoSpace).
+// - Abandon() tells the sink that its output will be thrown away (a cancelled or failed
+//   save): sinks that run something (an encoder program) stop it at once instead of letting
+//   it finish. Finish() still follows.
 
 #include <cstdint>
 
@@ -36,6 +39,7 @@ class LSoundSink : public LRefCounted {
   virtual void Write(const int32_t* frames, int32_t frameCount) = 0;
   virtual void Seek(int32_t frame) = 0;
   virtual void Finish() {}
+  virtual void Abandon() {}
   virtual int64_t ExpectFrames(int64_t /*frameCount*/) { return -1; }
   bool LacksSpace() const { return (errorFlags_ & kNoSpace) != 0; }
 

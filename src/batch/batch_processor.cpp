@@ -4,7 +4,7 @@
 #include "docio/load_save.h"
 #include "docio/open_audio_file.h"
 #include "docio/raw_settings.h"
-#include "formats/format_table.h"
+#include "docio/save_audio_file.h"
 #include "formats/open_messages.h"
 #include "platform/paths.h"
 #include "settings/settings_keys.h"
@@ -14,21 +14,11 @@
 namespace klangor {
 namespace {
 
-LResult SaveAs(LRef<LSoundStream> source, const std::string& output, const LFormatSettings& formats,
-               LProgress& progress, const LBatchReport& report) {
-  const LFormatEntry* format = FindFormat(LowerExtension(output));
-  if (format == nullptr || format->create == nullptr) {
-    report(CannotCreateMessage(output));
-    return LResult::kFailed;
-  }
-  const int32_t rate = source->SampleRate();
-  const int channels = source->Channels();
-  LSaveFailure failure = LSaveFailure::kNone;
-  const LResult result = SaveStream(
-      std::move(source), output, [&](const std::string& path) { return format->create(path, rate, channels, formats); },
-      progress, &failure);
-  if (result == LResult::kFailed) report(SaveFailureMessage(failure, output));
-  return result;
+LResult SaveAs(LRef<LSoundStream> source, const std::string& output, LSettingsStore& settings, LProgress& progress,
+               const LBatchReport& report, const LTagList& tags) {
+  LReportingSaveInteraction interaction(report);
+  LSaveContext context(settings, interaction, progress);
+  return SaveAudioFile(std::move(source), output, false, context, tags);
 }
 
 LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettingsStore& settings,
@@ -42,15 +32,15 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
   bool prompt = true;
   LRef<LSoundStream> stream;
   if (LResult opened = OpenAudioFile(stream, file, prompt, context); opened != LResult::kDone) return opened;
-  const LFormatSettings formats = StoredFormatSettings(store);
+  const LTagList tags = ReadFileTags(file);
   // Without commands the file is only converted: it goes straight from the decoder into the
   // new file, sparing the copy into the block store and back (the output replaces its file
   // only when complete, so this is safe even when it is the source itself).
-  if (job.commands.empty()) return SaveAs(std::move(stream), output, formats, progress, report);
+  if (job.commands.empty()) return SaveAs(std::move(stream), output, store, progress, report, tags);
 
   auto document = MakeRef<LSoundDocument>();
   document->fileName = file;
-  document->tags = ReadFileTags(file);
+  document->tags = tags;
   LResult result = LoadStream(std::move(stream), file, document->sound, progress);
   if (result != LResult::kDone) {
     if (result == LResult::kFailed) report(PlainOpenMessage(file));
@@ -63,7 +53,7 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
     if (result != LResult::kDone) return result;
   }
 
-  return SaveAs(OpenSegmentStream(document->sound), output, formats, progress, report);
+  return SaveAs(OpenSegmentStream(document->sound), output, store, progress, report, document->tags);
 }
 
 }  // namespace

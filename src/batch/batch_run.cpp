@@ -7,7 +7,6 @@
 #include "batch/play_run.h"
 #include "docio/open_audio_file.h"
 #include "docio/raw_settings.h"
-#include "formats/format_table.h"
 #include "platform/paths.h"
 
 namespace klangor {
@@ -114,9 +113,8 @@ int RunBatch(const LBatchOptions& options, const LSettingsStore& settings, LProg
   LBatchJob job;
   if (!BuildCommands(options, &job.commands, err)) return 2;
   if (!options.format.empty()) {
-    const LFormatEntry* format = FindFormat(options.format);
-    if (BatchOutputOf(options).sameFormat || format == nullptr || format->create == nullptr) {
-      err << "klangor-batch: cannot write the format \"" << options.format << "\" yet\n";
+    if (BatchOutputOf(options).sameFormat) {
+      err << "klangor-batch: cannot write the format \"" << options.format << "\"\n";
       return 2;
     }
   }

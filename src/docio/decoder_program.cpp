@@ -12,14 +12,15 @@ constexpr int64_t kStepMs = 500;
 constexpr int64_t kPollMs = 25;  // how often `ready` is asked within a step
 constexpr int64_t kProgressScale = 10000;
 
-std::string SafeName(const std::string& path) { return !path.empty() && path[0] == '-' ? "./" + path : path; }
-
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
-// The last line of the program's error text, for the message.
+}  // namespace
+
+std::string SafeName(const std::string& path) { return !path.empty() && path[0] == '-' ? "./" + path : path; }
+
 std::string LastLine(const std::string& text) {
   size_t end = text.find_last_not_of("\r\n \t");
   if (end == std::string::npos) return {};
@@ -27,8 +28,6 @@ std::string LastLine(const std::string& text) {
   begin = begin == std::string::npos ? 0 : begin + 1;
   return text.substr(begin, end + 1 - begin);
 }
-
-}  // namespace
 
 std::vector<std::string> DecoderArguments(const std::string& component, const std::string& program,
                                           const std::string& input, const std::string& output) {

@@ -17,6 +17,12 @@
 
 namespace klangor {
 
+// A file name as a program's argument: one that begins with "-" is given as "./-..." so that no
+// program takes it for an option.
+std::string SafeName(const std::string& path);
+// The last line of a program's error text (for messages), without trailing blanks.
+std::string LastLine(const std::string& text);
+
 // The decoder components: "oggdec", "flacdec", "aacdec", "shndec", "actdec", "amrdec".
 // The argument vector that runs `program` on `input`, writing `output`; empty for another name.
 // A file name that begins with "-" is given as "./-..." so that no program takes it for an option.

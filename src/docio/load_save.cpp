@@ -52,17 +52,19 @@ LResult LoadAudioFile(const std::string& path, bool& prompt, LOpenContext& conte
 }
 
 LResult SaveStream(LRef<LSoundStream> stream, const std::string& path, const LSinkFactory& makeSink,
-                   LProgress& progress, LSaveFailure* failure) {
+                   LProgress& progress, LSaveFailure* failure, const LFileStep& complete) {
   LSaveFailure why = LSaveFailure::kCannotCreate;
   LResult result = LResult::kFailed;
   LSafeReplace replace(path);
   if (replace.Ready()) {
     if (LRef<LSoundSink> sink = makeSink(replace.TempPath())) {
       result = PumpWholeStream("Speichere Datei...", stream, *sink, progress);
+      if (result != LResult::kDone) sink->Abandon();
       sink->Finish();
       if (result == LResult::kDone && (sink->Failed() || !stream->Usable())) result = LResult::kFailed;
       if (sink->LacksSpace()) why = LSaveFailure::kNoSpace;
     }
+    if (result == LResult::kDone && complete && !complete(replace.TempPath())) result = LResult::kFailed;
     if (result == LResult::kDone && !replace.Commit()) result = LResult::kFailed;
   }
   if (failure != nullptr) *failure = result == LResult::kFailed ? why : LSaveFailure::kNone;

@@ -48,9 +48,12 @@ enum class LSaveFailure {
 // `path` only when the whole stream was written and finished without error. A failed or
 // cancelled save leaves an existing file as it was; a file whose size is known in advance
 // and would not fit on its disk is refused before anything is written. Title: "Speichere
-// Datei...". `failure` (when given) tells why a failed save failed.
+// Datei...". `failure` (when given) tells why a failed save failed. `complete` (when given)
+// runs on the finished temporary file before it replaces `path` (the tags are written
+// there); false from it fails the save.
+using LFileStep = std::function<bool(const std::string& path)>;
 LResult SaveStream(LRef<LSoundStream> stream, const std::string& path, const LSinkFactory& makeSink,
-                   LProgress& progress, LSaveFailure* failure = nullptr);
+                   LProgress& progress, LSaveFailure* failure = nullptr, const LFileStep& complete = {});
 
 // The message for a failed save of `path` (for kNone an empty text).
 std::string SaveFailureMessage(LSaveFailure failure, const std::string& path);

@@ -5,7 +5,7 @@
 
 namespace klangor {
 
-std::string WavCodecFilePath() { return JoinPath(DataFolder(), "WavCodec.wff"); }
+std::string WavCodecFilePath() { return JoinPath(DataFolderPath(), "WavCodec.wff"); }
 
 std::optional<LWaveFormat> ReadWavCodecFile(const std::string& path) {
   std::string bytes;
@@ -26,6 +26,7 @@ bool WriteWavCodecFile(const std::string& path, const LWaveFormat& format) {
   }
   std::vector<uint8_t> record = SerializeWaveFormat(fitted);
   record.resize(kWavCodecFileBytes, 0);
+  EnsureFolder(FolderOf(path));
   return ReplaceSmallFile(path, std::string(record.begin(), record.end()));
 }
 

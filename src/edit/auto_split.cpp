@@ -111,9 +111,7 @@ bool SaveBeforeSplit(LCommandContext& context, LSoundDocument& document) {
       {kSaveBeforeSplitTitle, "Wave (*.wav)", "wav", context.settings.Read(kSaveAsDir)});
   if (!path) return false;
   context.settings.Write(kSaveAsDir, FolderOf(*path));
-  const LFormatEntry* format = FindFormat(LowerExtension(*path));
-  if (format == nullptr || format->create == nullptr) format = FindFormat("wav");
-  if (SaveSoundAs(context, document.sound, *path, *format) != LResult::kDone) return false;
+  if (SaveSoundAs(context, document.sound, *path, document.tags) != LResult::kDone) return false;
   document.fileName = *path;
   document.modified = false;
   return true;

@@ -271,7 +271,7 @@ void SaveSelectionAs(LCommandContext& context) {
       break;
     }
   }
-  SaveSoundAs(context, SelectedPart(*document), path, *FindFormat("wav"));
+  SaveSoundAs(context, SelectedPart(*document), path, document->tags);
 }
 
 }  // namespace

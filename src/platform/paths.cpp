@@ -85,9 +85,13 @@ std::string HomeFolder() {
   return "/tmp";
 }
 
-std::string DataFolder() {
+std::string DataFolderPath() {
   std::string base = EnvFolderOr("XDG_DATA_HOME", JoinPath(HomeFolder(), ".local/share"));
-  std::string folder = JoinPath(JoinPath(base, kVendorFolder), kProgramFolder);
+  return JoinPath(JoinPath(base, kVendorFolder), kProgramFolder);
+}
+
+std::string DataFolder() {
+  std::string folder = DataFolderPath();
   EnsureFolder(folder);
   return folder;
 }

@@ -33,6 +33,7 @@ int64_t FreeBytesAvailable(const std::string& path);
 
 std::string HomeFolder();
 std::string DataFolder();              // created when missing
+std::string DataFolderPath();          // the same, not created (for reading)
 std::string DefaultWorkingFolder();    // the data folder
 std::string TemporaryFolder();         // created when missing; empty when it is unsafe
 

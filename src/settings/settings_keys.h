@@ -249,6 +249,42 @@ inline constexpr LIntSetting kRawAudioSampleRate{kRawAudioSection, "SampleRate",
 inline constexpr LIntSetting kRawAudioChannels{kRawAudioSection, "Channels", 1, kMachine};
 inline constexpr LIntSetting kRawAudioCodec{kRawAudioSection, "Codec", 3, kMachine};
 
+// --- Sections of the encoders and of the list files that saving writes ---
+
+inline constexpr std::string_view kMp3EncoderSection = "MP3Encoder";
+inline constexpr std::string_view kOggEncoderSection = "OggEncoder";
+inline constexpr std::string_view kFlacEncoderSection = "FlacEncoder";
+inline constexpr std::string_view kAacEncoderSection = "AACEncoder";
+inline constexpr std::string_view kAmrEncoderSection = "AMREncoder";
+inline constexpr std::string_view kRssEncodeSection = "RSSEncode";
+
+inline constexpr LIntRange kMp3BitRateRange{8, 320};  // kbit/s
+inline constexpr LBoolSetting kMp3ConstantBitRate{kMp3EncoderSection, "ConstantBitRate", true};
+inline constexpr LIntSetting kMp3CbrBitRate{kMp3EncoderSection, "CBRBitRate", 128, kUserOnly, kMp3BitRateRange};
+inline constexpr LBoolSetting kMp3HighQuality{kMp3EncoderSection, "HighQuality", true};
+inline constexpr LIntSetting kMp3VbrMinBitRate{kMp3EncoderSection, "VBRMinBitRate", 32, kUserOnly, kMp3BitRateRange};
+inline constexpr LIntSetting kMp3VbrMaxBitRate{kMp3EncoderSection, "VBRMaxBitRate", 128, kUserOnly, kMp3BitRateRange};
+inline constexpr LIntSetting kMp3VbrQuality{kMp3EncoderSection, "VBRQuality", 4, kUserOnly, {0, 9}};
+inline constexpr LBoolSetting kMp3ErrorProtection{kMp3EncoderSection, "ErrorProtection", false};
+// 0 stereo, 1 joint, 2 forced, 3 mono; other values read as 1.
+inline constexpr LIntSetting kMp3ChannelMode{kMp3EncoderSection, "ChannelMode", 1};
+inline constexpr LBoolSetting kOggQualityMode{kOggEncoderSection, "Quality", true};
+inline constexpr LIntSetting kOggVbrQuality{kOggEncoderSection, "VBRQuality", 4, kUserOnly, {0, 10}};
+inline constexpr LIntSetting kOggVbrMinBitRate{kOggEncoderSection, "VBRMinBitRate", 96, kUserOnly, {32, 224}};
+inline constexpr LIntSetting kOggVbrMaxBitRate{kOggEncoderSection, "VBRMaxBitRate", 128, kUserOnly, {32, 224}};
+inline constexpr LIntSetting kOggChannels{kOggEncoderSection, "Channels", 1, kUserOnly, {1, 2}};
+inline constexpr LBoolSetting kOggStripComments{kOggEncoderSection, "StripComments", false};
+inline constexpr LIntSetting kFlacCompression{kFlacEncoderSection, "Compression", 4, kUserOnly, {0, 8}};
+inline constexpr LIntSetting kFlacChannels{kFlacEncoderSection, "Channels", 1, kUserOnly, {1, 2}};
+inline constexpr LIntSetting kFlacSampleRate{kFlacEncoderSection, "SampleRate", 44100, kUserOnly, {1, 655350}};
+inline constexpr LBoolSetting kAacAverageBitRate{kAacEncoderSection, "AverageBitRate", false};
+inline constexpr LIntSetting kAacAbrBitRate{kAacEncoderSection, "ABRBitRate", 128, kUserOnly, {8, 576}};
+inline constexpr LIntSetting kAacVbrQuality{kAacEncoderSection, "VBRQuality", 100, kUserOnly, {10, 500}};
+inline constexpr LBoolSetting kAacForceMpeg2{kAacEncoderSection, "ForceMPEG2", false};
+inline constexpr LBoolSetting kAacDisableTns{kAacEncoderSection, "DisableTNS", false};
+inline constexpr LIntSetting kAmrModeRateSelection{kAmrEncoderSection, "ModeRateSelection", 4, kUserOnly, {0, 7}};
+inline constexpr LStringSetting kRssRootUrl{kRssEncodeSection, "RootURL", "", kUserOnly, 2048};
+
 // --- The whole table, for restoring defaults and for checks over every setting ---
 
 using LSettingRef = std::variant<const LBoolSetting*, const LIntSetting*, const LStringSetting*>;
@@ -277,7 +313,12 @@ inline constexpr auto kAllSettings = [] {
       &kConvertSampleRate, &kConvertChannel, &kAutoSplitThreshold, &kAutoSplitDuration,
       &kBatchSaveSameFileFormat, &kBatchSaveFileFormat, &kBatchSameOutputFolder, &kBatchOutputFolder,
       &kVoxAudioSampleRate, &kVoxAudioChannels, &kVoxAudioCodec, &kRawAudioSampleRate,
-      &kRawAudioChannels, &kRawAudioCodec,
+      &kRawAudioChannels, &kRawAudioCodec, &kMp3ConstantBitRate, &kMp3CbrBitRate, &kMp3HighQuality,
+      &kMp3VbrMinBitRate, &kMp3VbrMaxBitRate, &kMp3VbrQuality, &kMp3ErrorProtection, &kMp3ChannelMode,
+      &kOggQualityMode, &kOggVbrQuality, &kOggVbrMinBitRate, &kOggVbrMaxBitRate, &kOggChannels,
+      &kOggStripComments, &kFlacCompression, &kFlacChannels, &kFlacSampleRate, &kAacAverageBitRate,
+      &kAacAbrBitRate, &kAacVbrQuality, &kAacForceMpeg2, &kAacDisableTns, &kAmrModeRateSelection,
+      &kRssRootUrl,
   };
   constexpr size_t kFixedCount = sizeof kFixed / sizeof kFixed[0];
   std::array<LSettingRef, kFixedCount + 2 * kRecentFileSlots + 3 * kEqualizerShapeCount + 4> all{};

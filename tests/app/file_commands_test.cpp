@@ -105,7 +105,7 @@ TEST_F(FileCommandsTest, LowSpaceStopsTheSaveWithItsMessage) {
 TEST_F(FileCommandsTest, SavingAFormatThatCannotBeWrittenSaysSo) {
   bool prompt = true;
   ASSERT_TRUE(OpenAudioDocument(context_, MakeWave(), &prompt));
-  const std::string target = test::TempPath(".ogg");
+  const std::string target = test::TempPath(".xyz");
   EXPECT_FALSE(SaveDocumentAs(context_, *frame_.ActiveDocument(), target));
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_NE(ui_.messages[0].text.find(target), std::string::npos);

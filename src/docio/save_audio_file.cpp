@@ -1,0 +1,203 @@
+#include "docio/save_audio_file.h"
+
+#include <algorithm>
+
+#include "audio/error_stream.h"
+#include "docio/components.h"
+#include "docio/decoder_program.h"
+#include "docio/encoder_commands.h"
+#include "docio/encoder_settings.h"
+#include "docio/load_save.h"
+#include "docio/pipe_encoder_sink.h"
+#include "docio/raw_settings.h"
+#include "docio/wav_codec_file.h"
+#include "formats/format_table.h"
+#include "formats/open_messages.h"
+#include "formats/wav_file.h"
+#include "platform/paths.h"
+#include "platform/safe_replace.h"
+#include "platform/temporary_file.h"
+#include "platform/text.h"
+
+namespace klangor {
+namespace {
+
+std::string Normalised(const std::string& extension) {
+  std::string ext = extension.empty() || extension[0] != '.' ? "." + extension : extension;
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext;
+}
+
+// The encoder component that writes `extension`, or null for Klangor's own writers.
+const char* EncoderOf(const std::string& ext) {
+  if (ext == ".mp3" || ext == ".rss" || ext == ".m3u" || ext == ".pls" || ext == ".wpl") return "mp3el";
+  if (ext == ".ogg") return "oggenc";
+  if (ext == ".flac") return "flacenc";
+  if (ext == ".aac" || ext == ".m4a") return "aacenc";
+  if (ext == ".amr") return "amrenc";
+  return nullptr;
+}
+
+bool IsListFile(const std::string& ext) { return ext == ".rss" || ext == ".m3u" || ext == ".pls" || ext == ".wpl"; }
+
+LRef<LSoundSink> FailedSink() { return MakeRef<LNullSink>(); }
+
+std::string WavCodecPath(const LSaveContext& context) {
+  return context.wavCodecFile.empty() ? WavCodecFilePath() : context.wavCodecFile;
+}
+
+LRef<LSoundSink> EncoderSink(LSaveContext& context, const std::string& ext, const std::string& program,
+                             const std::string& path, int32_t rate, int channels, const LTagList& tags) {
+  LEncoderCommand command;
+  if (ext == ".mp3") {
+    command = Mp3EncoderCommand(program, LoadMp3Settings(context.settings), rate, channels, path);
+  } else if (ext == ".ogg") {
+    command = OggEncoderCommand(program, LoadOggSettings(context.settings), rate, channels, tags, path);
+  } else if (ext == ".flac") {
+    command = FlacEncoderCommand(program, LoadFlacSettings(context.settings), tags, path);
+  } else if (ext == ".aac" || ext == ".m4a") {
+    command = AacEncoderCommand(program, LoadAacSettings(context.settings), rate, channels, path);
+  } else if (ext == ".amr") {
+    command = AmrEncoderCommand(program, LoadAmrMode(context.settings), path);
+  } else {
+    return FailedSink();
+  }
+  return MakeRef<LPipeEncoderSink>(command.arguments, command.sampleRate, command.channels, &context.progress);
+}
+
+std::string WithProblem(const std::string& message, const std::string& problem) {
+  return problem.empty() ? message : message + "\r\n\r\n" + problem;
+}
+
+// ".amr": the sound goes to a temporary WAV file of 8000 Hz mono first, which the encoder
+// then reads.
+LResult SaveAmr(LRef<LSoundStream> stream, const std::string& path, LSaveContext& context) {
+  const LComponentInfo* info = FindComponentInfo("amrenc");
+  const std::string program = FindComponent(context.settings, *info);
+  if (program.empty()) {
+    context.interaction.ShowSaveError(WithProblem(CannotCreateMessage(path), MissingComponentMessage(*info)), LSaveFailure::kCannotCreate);
+    return LResult::kFailed;
+  }
+  std::string stem = FileNameOf(path);
+  if (const size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+  LTemporaryFile wav = LTemporaryFile::CreateNumbered(CutToCharacters(stem, 64), ".wav", context.temporaryFolder);
+  if (!wav.IsOpen()) {
+    context.interaction.ShowSaveError(CannotCreateMessage(path), LSaveFailure::kCannotCreate);
+    return LResult::kFailed;
+  }
+  LRef<LSoundSink> sink = CreateWaveFile(wav.Path(), MakePcm16Format(8000, 1));
+  LResult result = PumpWholeStream("Vorverarbeite Datei...", stream, *sink, context.progress);
+  sink->Finish();
+  if (result == LResult::kDone && (sink->Failed() || !stream->Usable())) result = LResult::kFailed;
+  sink.Reset();
+  std::string problem;
+  if (result == LResult::kDone) {
+    LSafeReplace replace(path);
+    result = LResult::kFailed;
+    if (replace.Ready()) {
+      LSpawnOptions options;
+      options.error = LChildDescriptor::Pipe();
+      LChildProcess child =
+          LChildProcess::Start(AmrFileArguments(program, LoadAmrMode(context.settings), wav.Path(), replace.TempPath()),
+                               options);
+      if (!child.Started()) {
+        problem = "the encoder \"" + FileNameOf(program) + "\" could not be started.";
+      } else {
+        result = WaitForDecoder(child, context.progress, {360000, false}, nullptr);
+        if (result == LResult::kDone && !child.Status().Success()) {
+          result = LResult::kFailed;
+          const LExitStatus status = child.Status();
+          problem = "the encoder \"" + FileNameOf(program) + "\" failed (" +
+                    (status.exited ? "exit status " + std::to_string(status.exitCode)
+                                   : "ended by signal " + std::to_string(status.signal)) +
+                    ").";
+          if (const std::string line = LastLine(child.ErrorText()); !line.empty()) problem += "\r\n\r\n" + line;
+        } else if (result == LResult::kFailed) {
+          problem = "the encoder \"" + FileNameOf(program) + "\" did not finish in time and was stopped.";
+        }
+      }
+      if (result == LResult::kDone && !replace.Commit()) result = LResult::kFailed;
+    }
+  }
+  if (result == LResult::kFailed) context.interaction.ShowSaveError(WithProblem(CannotCreateMessage(path), problem), LSaveFailure::kCannotCreate);
+  return result;
+}
+
+}  // namespace
+
+const std::vector<std::string>& SaveExtensions() {
+  static const std::vector<std::string> extensions = {".wav", ".mp3", ".ogg", ".aif", ".aiff", ".au",
+                                                      ".flac", ".aac", ".m4a", ".gsm", ".vox",  ".raw",
+                                                      ".rss", ".m3u", ".pls", ".wpl", ".amr"};
+  return extensions;
+}
+
+bool EnsureEncoderAvailable(const LSettingsStore& settings, const std::string& extension, std::string* message) {
+  const std::string ext = Normalised(extension);
+  const auto& known = SaveExtensions();
+  if (std::find(known.begin(), known.end(), ext) == known.end()) return false;
+  const char* encoder = EncoderOf(ext);
+  if (encoder == nullptr || IsListFile(ext)) return true;
+  const LComponentInfo* info = FindComponentInfo(encoder);
+  if (!FindComponent(settings, *info).empty()) return true;
+  if (message != nullptr) *message = MissingComponentMessage(*info);
+  return false;
+}
+
+LRef<LSoundSink> CreateAudioSink(LSaveContext& context, const std::string& extension, const std::string& path,
+                                 int32_t sampleRate, int channels, const LTagList& tags,
+                                 const std::string& finalPath) {
+  const std::string ext = Normalised(extension);
+  (void)finalPath;
+  if (ext == ".wav") {
+    const std::optional<LWaveFormat> stored = ReadWavCodecFile(WavCodecPath(context));
+    return CreateWaveFile(path, stored ? *stored : MakePcm16Format(sampleRate, channels));
+  }
+  if (const char* encoder = EncoderOf(ext)) {
+    if (IsListFile(ext)) return FailedSink();
+    const std::string program = FindComponent(context.settings, *FindComponentInfo(encoder));
+    if (program.empty()) return FailedSink();
+    return EncoderSink(context, ext, program, path, sampleRate, channels, tags);
+  }
+  const auto& known = SaveExtensions();
+  const LFormatEntry* format = FindFormat(ext);
+  if (std::find(known.begin(), known.end(), ext) == known.end() || format == nullptr || format->create == nullptr) {
+    return FailedSink();
+  }
+  LRef<LSoundSink> sink = format->create(path, sampleRate, channels, StoredFormatSettings(context.settings));
+  return sink ? sink : FailedSink();
+}
+
+LResult SaveAudioFile(LRef<LSoundStream> stream, const std::string& path, bool showOptions, LSaveContext& context,
+                      const LTagList& tags) {
+  const std::string ext = Normalised(LowerExtension(path));
+  std::string missing;
+  if (!EnsureEncoderAvailable(context.settings, ext, &missing)) {
+    context.interaction.ShowSaveError(WithProblem(CannotCreateMessage(path), missing), LSaveFailure::kCannotCreate);
+    return LResult::kFailed;
+  }
+  if (showOptions && !context.interaction.ShowSaveOptions(ext, stream->Channels())) return LResult::kCancelled;
+  if (ext == ".amr") return SaveAmr(std::move(stream), path, context);
+
+  const int32_t rate = stream->SampleRate();
+  const int channels = stream->Channels();
+  LRef<LSoundSink> made;  // kept to ask an encoder why it failed, once it has ended
+  LSaveFailure failure = LSaveFailure::kNone;
+  LResult result = SaveStream(
+      std::move(stream), path,
+      [&](const std::string& target) {
+        made = CreateAudioSink(context, ext, target, rate, channels, tags, path);
+        return made;
+      },
+      context.progress, &failure);
+  const auto* encoder = dynamic_cast<const LPipeEncoderSink*>(made.Get());
+  if (result == LResult::kFailed && encoder != nullptr && encoder->StoppedByCancel()) result = LResult::kCancelled;
+  if (result == LResult::kFailed) {
+    context.interaction.ShowSaveError(
+        WithProblem(SaveFailureMessage(failure, path), encoder != nullptr ? encoder->Problem() : std::string()),
+        failure);
+  }
+  return result;
+}
+
+}  // namespace klangor
