@@ -100,7 +100,7 @@ int RunRecord(const LBatchRecordOptions& options, const LSettingsStore& settings
   {
     // The device must open before the file is touched: a missing device keeps an old file.
     std::string error;
-    if (!devices->Open(device, LWaveFormat{rate, channels}, &error)) {
+    if (!devices->Open(device, LDeviceFormat{rate, channels}, &error)) {
       err << "klangor-batch: " << kNoInputMessage << " (" << error << ")\n";
       return 2;
     }

@@ -19,7 +19,7 @@ using Clock = std::chrono::steady_clock;
 
 class LAlsaInput final : public LWaveIn {
  public:
-  LAlsaInput(snd_pcm_t* pcm, std::string name, const LWaveFormat& format)
+  LAlsaInput(snd_pcm_t* pcm, std::string name, const LDeviceFormat& format)
       : pcm_(pcm), name_(std::move(name)), format_(format) {
     const int count = snd_pcm_poll_descriptors_count(pcm_);
     fds_.resize(static_cast<size_t>(std::max(count, 0)));
@@ -30,7 +30,7 @@ class LAlsaInput final : public LWaveIn {
     snd_pcm_close(pcm_);
   }
 
-  const LWaveFormat& Format() const override { return format_; }
+  const LDeviceFormat& Format() const override { return format_; }
 
   void Start() override {
     snd_pcm_start(pcm_);
@@ -92,7 +92,7 @@ class LAlsaInput final : public LWaveIn {
 
   snd_pcm_t* pcm_;
   const std::string name_;
-  const LWaveFormat format_;
+  const LDeviceFormat format_;
   std::vector<pollfd> fds_;
   Clock::time_point started_ = Clock::now();
   int64_t read_ = 0;
@@ -103,7 +103,7 @@ class LAlsaInput final : public LWaveIn {
 
 }  // namespace
 
-std::unique_ptr<LWaveIn> OpenAlsaInput(const std::string& pcmName, const LWaveFormat& format, std::string* error) {
+std::unique_ptr<LWaveIn> OpenAlsaInput(const std::string& pcmName, const LDeviceFormat& format, std::string* error) {
   SilenceAlsaMessages();
   snd_pcm_t* pcm = nullptr;
   int err = snd_pcm_open(&pcm, pcmName.c_str(), SND_PCM_STREAM_CAPTURE, SND_PCM_NONBLOCK);

@@ -14,6 +14,6 @@
 namespace klangor {
 
 // Opens the capture PCM `pcmName` for `format`; nothing (and `error` set) when ALSA refuses.
-std::unique_ptr<LWaveIn> OpenAlsaInput(const std::string& pcmName, const LWaveFormat& format, std::string* error);
+std::unique_ptr<LWaveIn> OpenAlsaInput(const std::string& pcmName, const LDeviceFormat& format, std::string* error);
 
 }  // namespace klangor

@@ -26,7 +26,7 @@ std::string AlsaError(const std::string& what, int err) { return what + ": " + s
 
 class LAlsaBackend final : public LOutputBackend {
  public:
-  LAlsaBackend(snd_pcm_t* pcm, std::string name, const LWaveFormat& format, snd_pcm_uframes_t period)
+  LAlsaBackend(snd_pcm_t* pcm, std::string name, const LDeviceFormat& format, snd_pcm_uframes_t period)
       : pcm_(pcm), name_(std::move(name)), format_(format), period_(static_cast<snd_pcm_sframes_t>(period)) {
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     const int count = snd_pcm_poll_descriptors_count(pcm_);
@@ -122,7 +122,7 @@ class LAlsaBackend final : public LOutputBackend {
 
   snd_pcm_t* pcm_;
   const std::string name_;
-  const LWaveFormat format_;
+  const LDeviceFormat format_;
   const snd_pcm_sframes_t period_;
   int wakeFd_ = -1;
   std::vector<pollfd> fds_;
@@ -167,7 +167,7 @@ static std::vector<LAlsaPcmInfo> ListAlsaPcms(const char* wantedDirection) {
 std::vector<LAlsaPcmInfo> ListAlsaPlaybackPcms() { return ListAlsaPcms("Output"); }
 std::vector<LAlsaPcmInfo> ListAlsaCapturePcms() { return ListAlsaPcms("Input"); }
 
-std::unique_ptr<LOutputBackend> MakeAlsaBackend(const std::string& pcmName, const LWaveFormat& format,
+std::unique_ptr<LOutputBackend> MakeAlsaBackend(const std::string& pcmName, const LDeviceFormat& format,
                                                 std::string* error) {
   SilenceAlsaMessages();
   snd_pcm_t* pcm = nullptr;

@@ -28,7 +28,7 @@ std::vector<LAlsaPcmInfo> ListAlsaPlaybackPcms();
 std::vector<LAlsaPcmInfo> ListAlsaCapturePcms();
 
 // Opens the PCM `pcmName` for `format`; nothing (and `error` set) when ALSA refuses.
-std::unique_ptr<LOutputBackend> MakeAlsaBackend(const std::string& pcmName, const LWaveFormat& format,
+std::unique_ptr<LOutputBackend> MakeAlsaBackend(const std::string& pcmName, const LDeviceFormat& format,
                                                 std::string* error);
 
 }  // namespace klangor

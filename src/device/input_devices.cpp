@@ -47,7 +47,7 @@ std::vector<std::string> LSystemInputDevices::Names() {
   return names;
 }
 
-std::unique_ptr<LWaveIn> LSystemInputDevices::Open(int number, const LWaveFormat& format, std::string* error) {
+std::unique_ptr<LWaveIn> LSystemInputDevices::Open(int number, const LDeviceFormat& format, std::string* error) {
   if (override_) return OpenVirtualInput(*override_, format, error);
   if (number < 0) {
     *error = NoDevice(number);
@@ -69,7 +69,7 @@ std::unique_ptr<LWaveIn> LSystemInputDevices::Open(int number, const LWaveFormat
   return OpenAlsaInput(pcmName, format, error);
 }
 
-std::unique_ptr<LWaveIn> LVirtualInputDevices::Open(int number, const LWaveFormat& format, std::string* error) {
+std::unique_ptr<LWaveIn> LVirtualInputDevices::Open(int number, const LDeviceFormat& format, std::string* error) {
   if (number != 0) {
     *error = NoDevice(number);
     return nullptr;

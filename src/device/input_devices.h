@@ -31,7 +31,7 @@ class LInputDevices {
   virtual std::vector<std::string> Names() = 0;
   // Opens device `number` for `format`. Nothing, with `error` set, when there is no such
   // device or it cannot record the format.
-  virtual std::unique_ptr<LWaveIn> Open(int number, const LWaveFormat& format, std::string* error) = 0;
+  virtual std::unique_ptr<LWaveIn> Open(int number, const LDeviceFormat& format, std::string* error) = 0;
 };
 
 // Opens a sound file as a stream (the virtual input's file; the device layer reads no files).
@@ -46,7 +46,7 @@ class LSystemInputDevices final : public LInputDevices {
  public:
   explicit LSystemInputDevices(const LSoundFileOpener& open);
   std::vector<std::string> Names() override;
-  std::unique_ptr<LWaveIn> Open(int number, const LWaveFormat& format, std::string* error) override;
+  std::unique_ptr<LWaveIn> Open(int number, const LDeviceFormat& format, std::string* error) override;
 
  private:
   std::optional<LVirtualInputOptions> override_;
@@ -57,7 +57,7 @@ class LVirtualInputDevices final : public LInputDevices {
  public:
   explicit LVirtualInputDevices(LVirtualInputOptions options) : options_(std::move(options)) {}
   std::vector<std::string> Names() override { return {kVirtualInputName}; }
-  std::unique_ptr<LWaveIn> Open(int number, const LWaveFormat& format, std::string* error) override;
+  std::unique_ptr<LWaveIn> Open(int number, const LDeviceFormat& format, std::string* error) override;
   LVirtualInputOptions& Options() { return options_; }
 
  private:

@@ -8,7 +8,7 @@
 namespace klangor {
 namespace {
 
-bool FormatUsable(const LWaveFormat& format, std::string* error) {
+bool FormatUsable(const LDeviceFormat& format, std::string* error) {
   if (format.sampleRate > 0 && format.channels > 0 && format.channels <= 255) return true;
   *error = "the output cannot play " + std::to_string(format.sampleRate) + " Hz with " +
            std::to_string(format.channels) + " channels";
@@ -37,7 +37,7 @@ std::optional<LVirtualOutputOptions> ParseSoundOut(const std::string& value) {
   return options;
 }
 
-std::unique_ptr<LWaveOut> OpenVirtualDevice(const LVirtualOutputOptions& options, const LWaveFormat& format,
+std::unique_ptr<LWaveOut> OpenVirtualDevice(const LVirtualOutputOptions& options, const LDeviceFormat& format,
                                             LEvent& done, std::string* error) {
   if (!FormatUsable(format, error)) return nullptr;
   std::unique_ptr<LOutputBackend> backend = MakeVirtualBackend(format, options, error);
@@ -61,7 +61,7 @@ std::vector<std::string> LSystemOutputDevices::Names() {
   return names;
 }
 
-std::unique_ptr<LWaveOut> LSystemOutputDevices::Open(int number, const LWaveFormat& format, LEvent& done,
+std::unique_ptr<LWaveOut> LSystemOutputDevices::Open(int number, const LDeviceFormat& format, LEvent& done,
                                                      std::string* error) {
   if (override_) return OpenVirtualDevice(*override_, format, done, error);
   if (number < 0) {
@@ -88,7 +88,7 @@ std::vector<std::string> LVirtualOutputDevices::Names() {
   return std::vector<std::string>(static_cast<size_t>(count_), kVirtualDeviceName);
 }
 
-std::unique_ptr<LWaveOut> LVirtualOutputDevices::Open(int number, const LWaveFormat& format, LEvent& done,
+std::unique_ptr<LWaveOut> LVirtualOutputDevices::Open(int number, const LDeviceFormat& format, LEvent& done,
                                                       std::string* error) {
   if (number < 0 || number >= count_) {
     *error = NoDevice(number);

@@ -33,7 +33,7 @@ class LOutputDevices {
   virtual std::vector<std::string> Names() = 0;
   // Opens device `number` for `format`; `done` is set whenever a buffer is done. Nothing,
   // with `error` set, when there is no such device or it cannot play the format.
-  virtual std::unique_ptr<LWaveOut> Open(int number, const LWaveFormat& format, LEvent& done,
+  virtual std::unique_ptr<LWaveOut> Open(int number, const LDeviceFormat& format, LEvent& done,
                                          std::string* error) = 0;
 };
 
@@ -46,7 +46,7 @@ class LSystemOutputDevices final : public LOutputDevices {
  public:
   LSystemOutputDevices();
   std::vector<std::string> Names() override;
-  std::unique_ptr<LWaveOut> Open(int number, const LWaveFormat& format, LEvent& done, std::string* error) override;
+  std::unique_ptr<LWaveOut> Open(int number, const LDeviceFormat& format, LEvent& done, std::string* error) override;
 
  private:
   std::optional<LVirtualOutputOptions> override_;
@@ -59,7 +59,7 @@ class LVirtualOutputDevices final : public LOutputDevices {
   explicit LVirtualOutputDevices(LVirtualOutputOptions options, int count = 1)
       : options_(std::move(options)), count_(count) {}
   std::vector<std::string> Names() override;
-  std::unique_ptr<LWaveOut> Open(int number, const LWaveFormat& format, LEvent& done, std::string* error) override;
+  std::unique_ptr<LWaveOut> Open(int number, const LDeviceFormat& format, LEvent& done, std::string* error) override;
   LVirtualOutputOptions& Options() { return options_; }
   // How many devices were opened so far.
   int Opened() const { return opened_; }
@@ -71,7 +71,7 @@ class LVirtualOutputDevices final : public LOutputDevices {
 };
 
 // A device over the virtual backend (nothing when the capture file cannot be created).
-std::unique_ptr<LWaveOut> OpenVirtualDevice(const LVirtualOutputOptions& options, const LWaveFormat& format,
+std::unique_ptr<LWaveOut> OpenVirtualDevice(const LVirtualOutputOptions& options, const LDeviceFormat& format,
                                             LEvent& done, std::string* error);
 
 }  // namespace klangor

@@ -13,7 +13,7 @@ constexpr int32_t kPieceFrames = 4096;  // largest piece handed to the backend a
 
 }  // namespace
 
-LQueuedWaveOut::LQueuedWaveOut(const LWaveFormat& format, std::unique_ptr<LOutputBackend> backend, LEvent& done)
+LQueuedWaveOut::LQueuedWaveOut(const LDeviceFormat& format, std::unique_ptr<LOutputBackend> backend, LEvent& done)
     : format_(format), backend_(std::move(backend)), done_(done) {
   scratch_.resize(static_cast<size_t>(kPieceFrames) * static_cast<size_t>(format_.channels));
   thread_ = std::thread([this] { Run(); });

@@ -21,12 +21,12 @@ namespace klangor {
 class LQueuedWaveOut final : public LWaveOut {
  public:
   // `done` is set whenever a buffer becomes done; it must outlive the device.
-  LQueuedWaveOut(const LWaveFormat& format, std::unique_ptr<LOutputBackend> backend, LEvent& done);
+  LQueuedWaveOut(const LDeviceFormat& format, std::unique_ptr<LOutputBackend> backend, LEvent& done);
   ~LQueuedWaveOut() override;
   LQueuedWaveOut(const LQueuedWaveOut&) = delete;
   LQueuedWaveOut& operator=(const LQueuedWaveOut&) = delete;
 
-  const LWaveFormat& Format() const override { return format_; }
+  const LDeviceFormat& Format() const override { return format_; }
   void Write(LWaveHeader& header) override;
   void Reset() override;
   void SetVolume(uint16_t volume) override { volume_.store(volume, std::memory_order_relaxed); }
@@ -50,7 +50,7 @@ class LQueuedWaveOut final : public LWaveOut {
   // Writes the next piece of the buffer being written; false when the backend failed.
   bool WriteNext(std::unique_lock<std::mutex>& lock, int32_t writable);
 
-  const LWaveFormat format_;
+  const LDeviceFormat format_;
   std::unique_ptr<LOutputBackend> backend_;
   LEvent& done_;
   std::atomic<uint16_t> volume_{kFullVolume};

@@ -18,14 +18,14 @@ int16_t ToInt16(int32_t v) {
 
 class LVirtualInput final : public LWaveIn {
  public:
-  LVirtualInput(const LVirtualInputOptions& options, const LWaveFormat& format, LRef<LSoundStream> source)
+  LVirtualInput(const LVirtualInputOptions& options, const LDeviceFormat& format, LRef<LSoundStream> source)
       : options_(options),
         format_(format),
         source_(std::move(source)),
         lengthFrames_(source_ ? source_->Length() : -1),
         capacityFrames_(int64_t{format.sampleRate} * kVirtualInputBufferMs / 1000) {}
 
-  const LWaveFormat& Format() const override { return format_; }
+  const LDeviceFormat& Format() const override { return format_; }
 
   void Start() override {
     started_ = Clock::now();
@@ -106,7 +106,7 @@ class LVirtualInput final : public LWaveIn {
   }
 
   const LVirtualInputOptions options_;
-  const LWaveFormat format_;
+  const LDeviceFormat format_;
   LRef<LSoundStream> source_;
   const int64_t lengthFrames_;  // -1: no end
   const int64_t capacityFrames_;
@@ -124,7 +124,7 @@ class LVirtualInput final : public LWaveIn {
 
 }  // namespace
 
-std::unique_ptr<LWaveIn> OpenVirtualInput(const LVirtualInputOptions& options, const LWaveFormat& format,
+std::unique_ptr<LWaveIn> OpenVirtualInput(const LVirtualInputOptions& options, const LDeviceFormat& format,
                                           std::string* error) {
   if (format.sampleRate <= 0 || format.channels <= 0 || format.channels > 255) {
     *error = "the input cannot record " + std::to_string(format.sampleRate) + " Hz with " +

@@ -34,7 +34,7 @@ struct LVirtualInputOptions {
 };
 
 // Nothing (and `error` set) when the source cannot be opened or does not have `format`.
-std::unique_ptr<LWaveIn> OpenVirtualInput(const LVirtualInputOptions& options, const LWaveFormat& format,
+std::unique_ptr<LWaveIn> OpenVirtualInput(const LVirtualInputOptions& options, const LDeviceFormat& format,
                                           std::string* error);
 
 }  // namespace klangor

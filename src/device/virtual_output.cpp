@@ -14,7 +14,7 @@ using Clock = std::chrono::steady_clock;
 
 class LVirtualBackend final : public LOutputBackend {
  public:
-  LVirtualBackend(const LWaveFormat& format, const LVirtualOutputOptions& options)
+  LVirtualBackend(const LDeviceFormat& format, const LVirtualOutputOptions& options)
       : format_(format),
         options_(options),
         // As the ALSA device: 400 ms in four periods.
@@ -108,7 +108,7 @@ class LVirtualBackend final : public LOutputBackend {
     return std::min(written_, ClockFrames(now));
   }
 
-  const LWaveFormat format_;
+  const LDeviceFormat format_;
   const LVirtualOutputOptions options_;
   const int32_t bufferFrames_;
   const int32_t periodFrames_;
@@ -127,7 +127,7 @@ class LVirtualBackend final : public LOutputBackend {
 
 }  // namespace
 
-std::unique_ptr<LOutputBackend> MakeVirtualBackend(const LWaveFormat& format, const LVirtualOutputOptions& options,
+std::unique_ptr<LOutputBackend> MakeVirtualBackend(const LDeviceFormat& format, const LVirtualOutputOptions& options,
                                                    std::string* error) {
   auto backend = std::make_unique<LVirtualBackend>(format, options);
   if (!backend->OpenCapture(error)) return nullptr;

@@ -25,7 +25,7 @@ struct LVirtualOutputOptions {
 inline constexpr char kVirtualDeviceName[] = "Virtuelles Ausgabegerät";
 
 // Nothing (and `error` set) when the capture file cannot be created.
-std::unique_ptr<LOutputBackend> MakeVirtualBackend(const LWaveFormat& format, const LVirtualOutputOptions& options,
+std::unique_ptr<LOutputBackend> MakeVirtualBackend(const LDeviceFormat& format, const LVirtualOutputOptions& options,
                                                    std::string* error);
 
 }  // namespace klangor

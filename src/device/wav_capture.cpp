@@ -13,7 +13,7 @@ constexpr size_t kFlushBytes = 1 << 18;
 // RIFF sizes are 32-bit: a longer capture keeps the largest sizes that fit.
 constexpr int64_t kMaxDataBytes = 0xFFFFFFFFLL - 36;
 
-std::vector<uint8_t> Header(const LWaveFormat& format, int64_t dataBytes) {
+std::vector<uint8_t> Header(const LDeviceFormat& format, int64_t dataBytes) {
   const uint32_t data = static_cast<uint32_t>(std::min(dataBytes, kMaxDataBytes));
   std::vector<uint8_t> header;
   header.reserve(kHeaderBytes);
@@ -38,7 +38,7 @@ std::vector<uint8_t> Header(const LWaveFormat& format, int64_t dataBytes) {
 
 }  // namespace
 
-bool LWavCapture::Open(const std::string& path, const LWaveFormat& format, std::string* error) {
+bool LWavCapture::Open(const std::string& path, const LDeviceFormat& format, std::string* error) {
   Close();
   file_ = LFile::Open(path, LFileMode::kCreateAlways);
   if (!file_.IsOpen()) {

@@ -20,7 +20,7 @@ class LWavCapture {
   LWavCapture& operator=(const LWavCapture&) = delete;
 
   // Creates (or empties) `path`; false with `error` set when it cannot be created.
-  bool Open(const std::string& path, const LWaveFormat& format, std::string* error);
+  bool Open(const std::string& path, const LDeviceFormat& format, std::string* error);
   bool IsOpen() const { return file_.IsOpen(); }
   void Write(const int16_t* samples, int32_t frames);
   // Writes what is buffered and patches the header; false when a write failed.
@@ -29,7 +29,7 @@ class LWavCapture {
 
  private:
   LFile file_;
-  LWaveFormat format_;
+  LDeviceFormat format_;
   std::vector<uint8_t> pending_;
   int64_t dataBytes_ = 0;
   bool failed_ = false;

@@ -19,7 +19,7 @@ namespace klangor {
 class LWaveIn {
  public:
   virtual ~LWaveIn() = default;
-  virtual const LWaveFormat& Format() const = 0;
+  virtual const LDeviceFormat& Format() const = 0;
   virtual void Start() = 0;
   // Reads up to `frames` frames into `samples`, waiting up to `timeoutMs` for the first ones
   // (0: only what is there). The frames read; 0 when none came in time; -1 when the device

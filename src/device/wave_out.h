@@ -18,7 +18,8 @@
 
 namespace klangor {
 
-struct LWaveFormat {
+// The sample format a sound device is opened with: always 16-bit interleaved PCM.
+struct LDeviceFormat {
   int32_t sampleRate = 44100;
   int channels = 2;
   int BlockAlign() const { return 2 * channels; }  // bytes per frame
@@ -45,7 +46,7 @@ inline constexpr uint16_t kFullVolume = 65535;
 class LWaveOut {
  public:
   virtual ~LWaveOut() = default;
-  virtual const LWaveFormat& Format() const = 0;
+  virtual const LDeviceFormat& Format() const = 0;
   // Queues `header` (flags other than the loop flags are cleared). The header and its data
   // must stay valid until it is done.
   virtual void Write(LWaveHeader& header) = 0;

@@ -135,7 +135,7 @@ bool LWavePlayer::Open(LRef<LSoundStream> source) {
   auto s = std::make_shared<LSession>();
   s->channels = std::max(1, source->Channels());
   s->sampleRate = source->SampleRate();
-  const LWaveFormat format{s->sampleRate, s->channels};
+  const LDeviceFormat format{s->sampleRate, s->channels};
   std::string error;
   s->device = devices_.Open(deviceNumber_, format, s->bufferDone, &error);
   if (!s->device && deviceNumber_ != 0) {

@@ -185,7 +185,7 @@ void LRecorder::OnNotify() {
 
 void LRecorder::Run() {
   std::string error;
-  std::unique_ptr<LWaveIn> input = devices_.Open(device_, LWaveFormat{rate_, channels_}, &error);
+  std::unique_ptr<LWaveIn> input = devices_.Open(device_, LDeviceFormat{rate_, channels_}, &error);
   if (!input) {
     lastError_ = kNoInputMessage + std::string(" (") + error + ")";
     state_.store(0);

@@ -1,7 +1,6 @@
 #pragma once
 // The files of a recording: a take is a 16-bit PCM WAV file written through as it grows
 // (readable at any moment, RF64 past 4 GB), and the virtual input plays WAV files.
-// (Kept apart from the device headers: both layers name a type LWaveFormat.)
 
 #include <cstdint>
 #include <string>

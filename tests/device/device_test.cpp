@@ -46,7 +46,7 @@ bool WaitDone(const LWaveHeader& header, std::chrono::milliseconds timeout = 500
 }
 
 std::unique_ptr<LWaveOut> OpenFast(LEvent& done, const std::string& capture = {}, int64_t failAfter = -1,
-                                   LWaveFormat format = {8000, 2}) {
+                                   LDeviceFormat format = {8000, 2}) {
   std::string error;
   auto device = OpenVirtualDevice({LPacing::kAsFastAsPossible, capture, failAfter}, format, done, &error);
   EXPECT_TRUE(device) << error;
