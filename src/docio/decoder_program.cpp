@@ -93,15 +93,20 @@ LResult WaitForDecoder(LChildProcess& child, LProgress& progress, const LDecoder
   return result;
 }
 
+std::string ProgramFailedText(const std::string& role, const std::string& program, const LExitStatus& status,
+                              const std::string& errorText) {
+  std::string text = "the " + role + " \"" + FileNameOf(program) + "\" failed (";
+  text += status.exited ? "exit status " + std::to_string(status.exitCode)
+                        : "ended by signal " + std::to_string(status.signal);
+  text += ").";
+  const std::string line = LastLine(errorText);
+  if (!line.empty()) text += "\r\n\r\n" + line;
+  return text;
+}
+
 std::string DecoderFailedMessage(const std::string& file, const std::string& program, const LExitStatus& status,
                                  const std::string& errorText) {
-  std::string message = "Cannot open the file \"" + file + "\": the decoder \"" + FileNameOf(program) + "\" failed (";
-  message += status.exited ? "exit status " + std::to_string(status.exitCode)
-                           : "ended by signal " + std::to_string(status.signal);
-  message += ").";
-  const std::string line = LastLine(errorText);
-  if (!line.empty()) message += "\r\n\r\n" + line;
-  return message;
+  return "Cannot open the file \"" + file + "\": " + ProgramFailedText("decoder", program, status, errorText);
 }
 
 std::string DecoderTimeOutMessage(const std::string& file, const std::string& program) {

@@ -54,6 +54,11 @@ LDecoderStart StartDecoder(const LSettingsStore& settings, const std::string& co
 LResult WaitForDecoder(LChildProcess& child, LProgress& progress, const LDecoderLimits& limits,
                        const std::function<bool()>& ready, int64_t* elapsedMs = nullptr);
 
+// Why a decoder or encoder program failed: `role` ("decoder", "encoder") and the program's
+// file name, its exit status or signal, then the last line it wrote on its error output.
+std::string ProgramFailedText(const std::string& role, const std::string& program, const LExitStatus& status,
+                              const std::string& errorText);
+
 // Messages of a decoder that ran on `file` but gave nothing usable; they name the program.
 std::string DecoderFailedMessage(const std::string& file, const std::string& program, const LExitStatus& status,
                                  const std::string& errorText);

@@ -134,12 +134,7 @@ void LPipeEncoderSink::Finish() {
   }
   const LExitStatus status = child_.Status();
   if (status.Success()) return;
-  std::string why = "the encoder \"" + program_ + "\" failed (";
-  why += status.exited ? "exit status " + std::to_string(status.exitCode)
-                       : "ended by signal " + std::to_string(status.signal);
-  why += ").";
-  const std::string line = LastLine(child_.ErrorText());
-  Fail(why + (line.empty() ? "" : "\r\n\r\n" + line));
+  Fail(ProgramFailedText("encoder", program_, status, child_.ErrorText()));
 }
 
 }  // namespace klangor

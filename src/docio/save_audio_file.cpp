@@ -106,12 +106,7 @@ LResult SaveAmr(LRef<LSoundStream> stream, const std::string& path, LSaveContext
         result = WaitForDecoder(child, context.progress, {360000, false}, nullptr);
         if (result == LResult::kDone && !child.Status().Success()) {
           result = LResult::kFailed;
-          const LExitStatus status = child.Status();
-          problem = "the encoder \"" + FileNameOf(program) + "\" failed (" +
-                    (status.exited ? "exit status " + std::to_string(status.exitCode)
-                                   : "ended by signal " + std::to_string(status.signal)) +
-                    ").";
-          if (const std::string line = LastLine(child.ErrorText()); !line.empty()) problem += "\r\n\r\n" + line;
+          problem = ProgramFailedText("encoder", program, child.Status(), child.ErrorText());
         } else if (result == LResult::kFailed) {
           problem = "the encoder \"" + FileNameOf(program) + "\" did not finish in time and was stopped.";
         }
