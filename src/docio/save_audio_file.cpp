@@ -7,6 +7,7 @@
 #include "docio/decoder_program.h"
 #include "docio/encoder_commands.h"
 #include "docio/encoder_settings.h"
+#include "docio/list_file.h"
 #include "docio/load_save.h"
 #include "docio/pipe_encoder_sink.h"
 #include "docio/raw_settings.h"
@@ -14,6 +15,7 @@
 #include "formats/format_table.h"
 #include "formats/open_messages.h"
 #include "formats/wav_file.h"
+#include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/safe_replace.h"
 #include "platform/temporary_file.h"
@@ -49,7 +51,7 @@ std::string WavCodecPath(const LSaveContext& context) {
 LRef<LSoundSink> EncoderSink(LSaveContext& context, const std::string& ext, const std::string& program,
                              const std::string& path, int32_t rate, int channels, const LTagList& tags) {
   LEncoderCommand command;
-  if (ext == ".mp3") {
+  if (ext == ".mp3" || IsListFile(ext)) {
     command = Mp3EncoderCommand(program, LoadMp3Settings(context.settings), rate, channels, path);
   } else if (ext == ".ogg") {
     command = OggEncoderCommand(program, LoadOggSettings(context.settings), rate, channels, tags, path);
@@ -149,7 +151,6 @@ LRef<LSoundSink> CreateAudioSink(LSaveContext& context, const std::string& exten
     return CreateWaveFile(path, stored ? *stored : MakePcm16Format(sampleRate, channels));
   }
   if (const char* encoder = EncoderOf(ext)) {
-    if (IsListFile(ext)) return FailedSink();
     const std::string program = FindComponent(context.settings, *FindComponentInfo(encoder));
     if (program.empty()) return FailedSink();
     return EncoderSink(context, ext, program, path, sampleRate, channels, tags);
@@ -163,17 +164,10 @@ LRef<LSoundSink> CreateAudioSink(LSaveContext& context, const std::string& exten
   return sink ? sink : FailedSink();
 }
 
-LResult SaveAudioFile(LRef<LSoundStream> stream, const std::string& path, bool showOptions, LSaveContext& context,
-                      const LTagList& tags) {
-  const std::string ext = Normalised(LowerExtension(path));
-  std::string missing;
-  if (!EnsureEncoderAvailable(context.settings, ext, &missing)) {
-    context.interaction.ShowSaveError(WithProblem(CannotCreateMessage(path), missing), LSaveFailure::kCannotCreate);
-    return LResult::kFailed;
-  }
-  if (showOptions && !context.interaction.ShowSaveOptions(ext, stream->Channels())) return LResult::kCancelled;
-  if (ext == ".amr") return SaveAmr(std::move(stream), path, context);
-
+// Saves the stream as `path` through the sink of `ext`; `frames` (when given) receives the
+// frames the sink took.
+static LResult SaveThroughSink(LRef<LSoundStream> stream, const std::string& path, const std::string& ext,
+                        LSaveContext& context, const LTagList& tags, int64_t* frames) {
   const int32_t rate = stream->SampleRate();
   const int channels = stream->Channels();
   LRef<LSoundSink> made;  // kept to ask an encoder why it failed, once it has ended
@@ -192,7 +186,46 @@ LResult SaveAudioFile(LRef<LSoundStream> stream, const std::string& path, bool s
         WithProblem(SaveFailureMessage(failure, path), encoder != nullptr ? encoder->Problem() : std::string()),
         failure);
   }
+  if (frames != nullptr) *frames = made ? made->FramesWritten() : 0;
   return result;
+}
+
+LResult SaveAudioFile(LRef<LSoundStream> stream, const std::string& path, bool showOptions, LSaveContext& context,
+                      const LTagList& tags) {
+  const std::string ext = Normalised(LowerExtension(path));
+  std::string missing;
+  if (!EnsureEncoderAvailable(context.settings, ext, &missing)) {
+    context.interaction.ShowSaveError(WithProblem(CannotCreateMessage(path), missing), LSaveFailure::kCannotCreate);
+    return LResult::kFailed;
+  }
+  if (showOptions && !context.interaction.ShowSaveOptions(ext, stream->Channels())) return LResult::kCancelled;
+  if (ext == ".amr") return SaveAmr(std::move(stream), path, context);
+  if (IsListFile(ext)) {
+    // The MP3 file next to the list file comes first; the list file follows only when the
+    // MP3 file is complete and in place, through a safe replace of its own.
+    std::string mp3Path = path;
+    mp3Path.resize(path.size() - ext.size());
+    mp3Path += ".mp3";
+    const int32_t rate = stream->SampleRate();
+    int64_t frames = 0;
+    const LResult result = SaveThroughSink(std::move(stream), mp3Path, ".mp3", context, tags, &frames);
+    if (result != LResult::kDone) return result;
+    LListEntry entry;
+    entry.title = FileNameOf(path);
+    entry.title.resize(entry.title.size() - ext.size());
+    entry.mp3Name = FileNameOf(mp3Path);
+    entry.rootUrl = LoadRootUrl(context.settings);
+    entry.seconds = rate > 0 ? frames / rate : 0;
+    LFile mp3 = LFile::Open(mp3Path, LFileMode::kRead);
+    entry.mp3Bytes = mp3.IsOpen() ? std::max<int64_t>(mp3.Size(), 0) : 0;
+    if (!WriteListFile(path, ListFileText(ext, entry))) {
+      context.interaction.ShowSaveError(CannotCreateMessage(path), LSaveFailure::kCannotCreate);
+      return LResult::kFailed;
+    }
+    return LResult::kDone;
+  }
+
+  return SaveThroughSink(std::move(stream), path, ext, context, tags, nullptr);
 }
 
 }  // namespace klangor

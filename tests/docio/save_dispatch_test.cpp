@@ -14,6 +14,7 @@
 #include "docio_test_util.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "settings/settings_keys.h"
 #include "support/test_env.h"
 #include "support/test_streams.h"
 
@@ -234,6 +235,65 @@ TEST_F(SaveDispatchTest, FailedEncodersLeaveTheOldFileAndNoProcessBehind) {
   EXPECT_TRUE(EnsureEncoderAvailable(settings_, "WAV"));
   EXPECT_FALSE(EnsureEncoderAvailable(settings_, ".ogg"));
   EXPECT_FALSE(EnsureEncoderAvailable(settings_, ".ra"));
+}
+
+}  // namespace
+}  // namespace klangor
+
+namespace klangor {
+namespace {
+
+// The four list files: the MP3 file next to them decodes, the list text is exact (root URL
+// with and without "/", an empty one, XML characters in the title), and a failed encoder
+// leaves neither a list file nor a changed old file.
+TEST_F(SaveDispatchTest, ListFilesPointToTheMp3FileNextToThem) {
+  struct LCase {
+    const char* name;
+    const char* root;
+    std::string text;  // "@" stands for the MP3 file's size
+  };
+  const LCase cases[] = {
+      {"show.m3u", "http://h/p/", "#EXTM3U\r\n#EXTINF:1,show\r\nhttp://h/p/show.mp3\r\n"},
+      {"a&b.pls", "", "[playlist]\r\nFile1=a%26b.mp3\r\nTitle1=a&b\r\nLength1=1\r\nNumberOfEntries=1\r\nVersion=2\r\n"},
+      {"a&<\"'.wpl", "http://h",
+       "<?wpl version=\"1.0\"?>\r\n<smil>\r\n    <head>\r\n        <title>a&amp;&lt;&quot;&apos;</title>\r\n    "
+       "</head>\r\n    <body>\r\n        <seq>\r\n            <media src=\"http://h/a%26%3C%22%27.mp3\"/>\r\n    "
+       "    </seq>\r\n    </body>\r\n</smil>\r\n"},
+      {"x <y>.rss", "http://h/?a=1&b=2",
+       "<?xml version=\"1.0\" ?>\r\n<rss version=\"2.0\">\r\n  <channel>\r\n      <title>x &lt;y&gt;</title>\r\n  "
+       "    <description>x &lt;y&gt;</description>\r\n      <link>http://h/?a=1&amp;b=2</link>\r\n      <item>\r\n"
+       "         <title>x &lt;y&gt;</title>\r\n         <description>x &lt;y&gt;</description>\r\n         "
+       "<enclosure url=\"http://h/?a=1&amp;b=2/x%20%3Cy%3E.mp3\" length=\"@\" type=\"audio/mpeg\" />\r\n      "
+       "</item>\r\n  </channel>\r\n</rss>\r\n"},
+  };
+  for (const LCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    settings_.Write(kRssRootUrl, std::string(c.root));
+    const std::string list = Path(c.name);
+    ASSERT_EQ(Save(Tone(22050, 2, 1.7), list), LResult::kDone);
+    std::string mp3 = list.substr(0, list.rfind('.')) + ".mp3";
+    std::string text = c.text;
+    if (const size_t at = text.find('@'); at != std::string::npos) {
+      text.replace(at, 1, std::to_string(test::ReadBytes(mp3).size()));
+    }
+    EXPECT_EQ(test::ReadBytes(list), text);
+    const LProbe probe = Probe(mp3);
+    EXPECT_EQ(probe.rate, 22050);
+    EXPECT_EQ(probe.channels, 2);
+    EXPECT_GT(probe.frames, 22050 * 17 / 10 - 2000);
+  }
+
+  // A failing encoder: the old list and MP3 files stay, no new list file appears.
+  SetComponent("mp3el", WriteScript("bad-enc", "cat > /dev/null; exit 3"));
+  test::WriteBytes(Path("old.m3u"), "old list");
+  test::WriteBytes(Path("old.mp3"), "old mp3");
+  EXPECT_EQ(Save(Tone(8000, 1, 0.3), Path("old.m3u")), LResult::kFailed);
+  EXPECT_EQ(Save(Tone(8000, 1, 0.3), Path("new.pls")), LResult::kFailed);
+  EXPECT_EQ(test::ReadBytes(Path("old.m3u")), "old list");
+  EXPECT_EQ(test::ReadBytes(Path("old.mp3")), "old mp3");
+  EXPECT_FALSE(FileExists(Path("new.pls")));
+  EXPECT_FALSE(FileExists(Path("new.mp3")));
+  EXPECT_EQ(kept_.messages.size(), 2u);
 }
 
 }  // namespace
