@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "docio/decoder_program.h"
-#include "platform/text.h"
 
 namespace klangor {
 namespace {
@@ -24,10 +23,7 @@ int BitRateBottom(const LMp3EncoderSettings& s) { return s.constantBitRate ? s.c
 // become blanks, values keep at most 259 characters, empty ones are left out.
 void AddTagOptions(std::vector<std::string>& args, const char* option, const LTagList& tags) {
   for (const LTag& tag : tags.Tags()) {
-    std::string value = CutToCharacters(tag.value, 259);
-    for (char& c : value) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-    }
+    const std::string value = CleanTagValue(tag.value);
     std::string name = tag.name;
     name.erase(std::remove_if(name.begin(), name.end(),
                               [](char c) { return c == '=' || static_cast<unsigned char>(c) < 0x20; }),

@@ -7,6 +7,7 @@
 #include "docio/decoder_program.h"
 #include "docio/encoder_commands.h"
 #include "docio/encoder_settings.h"
+#include "docio/file_tags.h"
 #include "docio/list_file.h"
 #include "docio/load_save.h"
 #include "docio/pipe_encoder_sink.h"
@@ -167,7 +168,7 @@ LRef<LSoundSink> CreateAudioSink(LSaveContext& context, const std::string& exten
 // Saves the stream as `path` through the sink of `ext`; `frames` (when given) receives the
 // frames the sink took.
 static LResult SaveThroughSink(LRef<LSoundStream> stream, const std::string& path, const std::string& ext,
-                        LSaveContext& context, const LTagList& tags, int64_t* frames) {
+                               LSaveContext& context, const LTagList& tags, int64_t* frames) {
   const int32_t rate = stream->SampleRate();
   const int channels = stream->Channels();
   LRef<LSoundSink> made;  // kept to ask an encoder why it failed, once it has ended
@@ -178,7 +179,12 @@ static LResult SaveThroughSink(LRef<LSoundStream> stream, const std::string& pat
         made = CreateAudioSink(context, ext, target, rate, channels, tags, path);
         return made;
       },
-      context.progress, &failure);
+      context.progress, &failure,
+      // Tags that fail to go in do not fail the save (the audio is complete).
+      [&](const std::string& written) {
+        WriteFileTags(tags, written, ext);
+        return true;
+      });
   const auto* encoder = dynamic_cast<const LPipeEncoderSink*>(made.Get());
   if (result == LResult::kFailed && encoder != nullptr && encoder->StoppedByCancel()) result = LResult::kCancelled;
   if (result == LResult::kFailed) {

@@ -37,6 +37,33 @@ std::string CutToCharacters(std::string_view text, size_t maxCharacters) {
   return std::string(text.substr(0, bytes));
 }
 
+std::string CutToBytes(std::string_view text, size_t maxBytes) {
+  size_t bytes = 0;
+  while (bytes < text.size()) {
+    const size_t length = std::max<size_t>(SequenceLength(text, bytes), 1);
+    if (bytes + length > maxBytes) break;
+    bytes += length;
+  }
+  return std::string(text.substr(0, bytes));
+}
+
+std::string Utf8ToLatin1(std::string_view text) {
+  std::string latin;
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = SequenceLength(text, i);
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (length == 1) {
+      latin += text[i];
+    } else if (length == 2 && lead <= 0xc3) {
+      latin += static_cast<char>(((lead & 0x1f) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3f));
+    } else {
+      latin += '?';
+    }
+    i += std::max<size_t>(length, 1);
+  }
+  return latin;
+}
+
 std::optional<int32_t> LeadingIntOfText(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;

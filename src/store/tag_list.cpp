@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/text.h"
+
 namespace klangor {
 namespace {
 
@@ -13,6 +15,14 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 }  // namespace
+
+std::string CleanTagValue(std::string_view value) {
+  std::string clean = CutToCharacters(value, kMaxTagCharacters);
+  for (char& c : clean) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  }
+  return clean;
+}
 
 void LTagList::Set(std::string_view name, std::string_view value) {
   if (name.empty()) return;

@@ -26,6 +26,13 @@ struct LTag {
   bool operator==(const LTag&) const = default;
 };
 
+// The longest value a tag keeps when it is written (and when it is read back).
+inline constexpr size_t kMaxTagCharacters = 259;
+
+// A value as the tag writers store it: control characters become blanks, and at most
+// kMaxTagCharacters characters are kept.
+std::string CleanTagValue(std::string_view value);
+
 class LTagList {
  public:
   // Replaces the value of `name`, or appends the pair. An empty name is ignored.
