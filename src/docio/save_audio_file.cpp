@@ -143,10 +143,8 @@ bool EnsureEncoderAvailable(const LSettingsStore& settings, const std::string& e
 }
 
 LRef<LSoundSink> CreateAudioSink(LSaveContext& context, const std::string& extension, const std::string& path,
-                                 int32_t sampleRate, int channels, const LTagList& tags,
-                                 const std::string& finalPath) {
+                                 int32_t sampleRate, int channels, const LTagList& tags) {
   const std::string ext = Normalised(extension);
-  (void)finalPath;
   if (ext == ".wav") {
     const std::optional<LWaveFormat> stored = ReadWavCodecFile(WavCodecPath(context));
     return CreateWaveFile(path, stored ? *stored : MakePcm16Format(sampleRate, channels));
@@ -176,7 +174,7 @@ static LResult SaveThroughSink(LRef<LSoundStream> stream, const std::string& pat
   LResult result = SaveStream(
       std::move(stream), path,
       [&](const std::string& target) {
-        made = CreateAudioSink(context, ext, target, rate, channels, tags, path);
+        made = CreateAudioSink(context, ext, target, rate, channels, tags);
         return made;
       },
       context.progress, &failure,

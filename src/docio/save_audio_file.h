@@ -66,11 +66,9 @@ bool EnsureEncoderAvailable(const LSettingsStore& settings, const std::string& e
 
 // The sink that writes `path` as `extension` from a sound of `sampleRate` Hz and `channels`
 // channels, with the stored options; never null: an extension outside the list or a missing
-// encoder gives a sink whose error bit is set. `finalPath` is the name `path` will have once
-// the save is complete (empty: `path`): list files name their MP3 file after it.
+// encoder gives a sink whose error bit is set.
 LRef<LSoundSink> CreateAudioSink(LSaveContext& context, const std::string& extension, const std::string& path,
-                                 int32_t sampleRate, int channels, const LTagList& tags,
-                                 const std::string& finalPath = {});
+                                 int32_t sampleRate, int channels, const LTagList& tags);
 
 // Saves the whole stream as `path` with `tags`; with `showOptions` the format's options
 // dialog comes first. kDone, kCancelled, or kFailed after the message has been shown (none
