@@ -1,7 +1,5 @@
 #include "docio/list_file.h"
 
-#include "platform/file.h"
-#include "platform/safe_replace.h"
 
 namespace klangor {
 namespace {
@@ -65,15 +63,6 @@ std::string ListFileText(const std::string& extension, const LListEntry& e) {
            std::to_string(e.mp3Bytes) + "\" type=\"audio/mpeg\" />\r\n      </item>\r\n  </channel>\r\n</rss>\r\n";
   }
   return {};
-}
-
-bool WriteListFile(const std::string& path, const std::string& text) {
-  LSafeReplace replace(path, LSyncMode::kAlways);
-  if (!replace.Ready()) return false;
-  LFile file = LFile::Open(replace.TempPath(), LFileMode::kReadWrite);
-  if (!file.IsOpen() || !file.Write(text.data(), static_cast<int64_t>(text.size()))) return false;
-  file.Close();
-  return replace.Commit();
 }
 
 }  // namespace klangor

@@ -20,7 +20,4 @@ struct LListEntry {
 // for XML.
 std::string ListFileText(const std::string& extension, const LListEntry& entry);
 
-// Writes `text` as `path` through a safe replace; false (and `path` as it was) on failure.
-bool WriteListFile(const std::string& path, const std::string& text);
-
 }  // namespace klangor

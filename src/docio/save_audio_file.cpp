@@ -18,6 +18,7 @@
 #include "formats/wav_file.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "platform/small_file.h"
 #include "platform/safe_replace.h"
 #include "platform/temporary_file.h"
 #include "platform/text.h"
@@ -222,7 +223,7 @@ LResult SaveAudioFile(LRef<LSoundStream> stream, const std::string& path, bool s
     entry.seconds = rate > 0 ? frames / rate : 0;
     LFile mp3 = LFile::Open(mp3Path, LFileMode::kRead);
     entry.mp3Bytes = mp3.IsOpen() ? std::max<int64_t>(mp3.Size(), 0) : 0;
-    if (!WriteListFile(path, ListFileText(ext, entry))) {
+    if (!ReplaceSmallFile(path, ListFileText(ext, entry))) {
       context.interaction.ShowSaveError(CannotCreateMessage(path), LSaveFailure::kCannotCreate);
       return LResult::kFailed;
     }

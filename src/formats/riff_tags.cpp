@@ -29,11 +29,6 @@ const LInfoRow* RowOf(const uint8_t* id) {
   return nullptr;
 }
 
-uint32_t Le32At(const uint8_t* b) { return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24; }
-void PutLe32(uint8_t* b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 struct LChunk {
   int64_t at;  // offset of the header
   uint8_t id[4];
@@ -46,7 +41,7 @@ std::vector<LChunk> Chunks(const LFile& file, int64_t from, int64_t end) {
   for (int64_t at = from; at + 8 <= end;) {
     uint8_t header[8];
     if (file.ReadAt(at, header, 8) != 8) break;
-    LChunk chunk{at, {}, Le32At(header + 4)};
+    LChunk chunk{at, {}, LoadLe32(header + 4)};
     std::memcpy(chunk.id, header, 4);
     if (chunk.size > end - at - 8) break;  // a size beyond the file ends the walk
     chunks.push_back(chunk);
@@ -90,7 +85,7 @@ bool ReadRiffTags(const std::string& path, LTagList& tags, bool merge) {
       }
     } else if (std::memcmp(chunk.id, "DISP", 4) == 0 && chunk.size >= 4) {
       uint8_t format[4];
-      if (file.ReadAt(chunk.at + 8, format, 4) == 4 && Le32At(format) != 0) {
+      if (file.ReadAt(chunk.at + 8, format, 4) == 4 && LoadLe32(format) != 0) {
         Put(tags, kTagTitle, TextAt(file, chunk.at + 12, chunk.size - 4), merge);
       }
     }
@@ -140,7 +135,7 @@ bool WriteRiffTags(const LTagList& given, const std::string& path) {
     if (placed) continue;
     uint8_t header[8];
     std::memcpy(header, row.id, 4);
-    PutLe32(header + 4, size);
+    StoreLe32(header + 4, size);
     list.append(reinterpret_cast<const char*>(header), 8);
     list.append(value.c_str(), size);
     if (size & 1) list.push_back('\0');
@@ -151,7 +146,7 @@ bool WriteRiffTags(const LTagList& given, const std::string& path) {
     if (end & 1) ok = file.WriteAt(end++, "", 1) && ok;
     uint8_t header[8];
     std::memcpy(header, id, 4);
-    PutLe32(header + 4, static_cast<uint32_t>(body.size()));
+    StoreLe32(header + 4, static_cast<uint32_t>(body.size()));
     ok = file.WriteAt(end, header, 8) && file.WriteAt(end + 8, body.data(), static_cast<int64_t>(body.size())) && ok;
     end += 8 + static_cast<int64_t>(body.size());
     if (body.size() & 1) ok = file.WriteAt(end++, "", 1) && ok;
@@ -177,7 +172,7 @@ bool WriteRiffTags(const LTagList& given, const std::string& path) {
   }
 
   uint8_t riffSize[4];
-  PutLe32(riffSize, static_cast<uint32_t>(std::min<int64_t>(end - 8, 0xFFFFFFFF)));
+  StoreLe32(riffSize, static_cast<uint32_t>(std::min<int64_t>(end - 8, 0xFFFFFFFF)));
   return file.WriteAt(4, riffSize, 4) && ok;
 }
 
