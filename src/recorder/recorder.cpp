@@ -156,6 +156,13 @@ void LRecorder::OnNotify() {
     reportedOverruns_ = overruns;
     Report(OverrunMessage(overruns, FramesToMs(lostFrames_.load(), rate_)));
   }
+  // A state change comes before the end, so that a take recorded in full between two
+  // notifications still reports that it recorded.
+  if (stateChanged_.exchange(false) && listener_) {
+    const int state = state_.load();
+    if (state == 1) listener_->Waiting(context_);
+    if (state == 2) listener_->Recording(context_);
+  }
   const int ended = ended_.load();
   if (ended != 0 || limitReached_.load()) {
     failure_ = ended >= 2;
@@ -173,13 +180,6 @@ void LRecorder::OnNotify() {
     }
     listener_->Position(lastLoudMs_.load(), context_);
     listener_->Levels(levels, context_);
-  }
-  if (stateChanged_.exchange(false) && listener_) {
-    if (state_.load() == 1) {
-      listener_->Waiting(context_);
-    } else {
-      listener_->Recording(context_);
-    }
   }
 }
 
