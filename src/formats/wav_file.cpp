@@ -11,6 +11,7 @@
 #include "audio/error_stream.h"
 #include "audio/sample_format.h"
 #include "formats/pcm_file.h"
+#include "formats/wav_codec_sink.h"
 #include "formats/wav_codec_stream.h"
 #include "platform/byte_order.h"
 #include "platform/sequential_writer.h"
@@ -295,7 +296,8 @@ std::optional<LGrowingWave> OpenGrowingWaveFile(const std::string& path) {
 }
 
 LRef<LSoundSink> CreateWaveFile(const std::string& path, const LWaveFormat& format) {
-  if (!IsPcmFormat(format) || format.samplesPerSec > uint32_t{std::numeric_limits<int32_t>::max()}) {
+  if (!IsPcmFormat(format)) return CreateWaveCodecSink(path, format);
+  if (format.samplesPerSec > uint32_t{std::numeric_limits<int32_t>::max()}) {
     return MakeRef<LNullSink>();
   }
   return MakeWaveSink(path, format.channels, SampleWidthForBits(format.bitsPerSample),

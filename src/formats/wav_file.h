@@ -53,8 +53,8 @@ struct LGrowingWave {
 std::optional<LGrowingWave> OpenGrowingWaveFile(const std::string& path);
 
 // A sink that writes `format` to `path` (created, or replaced from its start). PCM formats
-// write samples of the container width that the format's bits per sample select; any other
-// format gives a sink whose error bit kCannotWrite is set. This is the writer for saving: the
+// write samples of the container width that the format's bits per sample select; the
+// compressed ones are encoded (formats/wav_codec_sink.h). This is the writer for saving: the
 // samples are written on a second thread and reach the file by the time Finish() returns.
 LRef<LSoundSink> CreateWaveFile(const std::string& path, const LWaveFormat& format);
 

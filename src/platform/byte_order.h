@@ -23,6 +23,10 @@ inline uint32_t LoadLe32(std::string_view bytes, size_t offset) {
   return LoadLe32(reinterpret_cast<const uint8_t*>(bytes.data()) + offset);
 }
 
+inline void StoreLe16(uint8_t* p, uint32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
 inline void StoreLe32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
