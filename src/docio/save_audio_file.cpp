@@ -15,6 +15,7 @@
 #include "docio/wav_codec_file.h"
 #include "formats/format_table.h"
 #include "formats/open_messages.h"
+#include "formats/wav_codec_sink.h"
 #include "formats/wav_file.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -67,6 +68,18 @@ LRef<LSoundSink> EncoderSink(LSaveContext& context, const std::string& ext, cons
     return FailedSink();
   }
   return MakeRef<LPipeEncoderSink>(command.arguments, command.sampleRate, command.channels, &context.progress);
+}
+
+// Why the stored WAV format cannot be written, or nothing when it can.
+std::string StoredWaveFormatProblem(const std::string& wavCodecFile) {
+  const std::optional<LWaveFormat> stored = ReadWavCodecFile(wavCodecFile);
+  if (!stored || IsPcmFormat(*stored) ||
+      MakeCodecWaveFormat(stored->formatTag, static_cast<int32_t>(std::min<uint32_t>(stored->samplesPerSec, INT32_MAX)),
+                          stored->channels, CodecBitRate(*stored))) {
+    return {};
+  }
+  return "Das in \"" + wavCodecFile + "\" gespeicherte WAV-Format kann nicht geschrieben werden; bitte wählen Sie "
+         "beim Speichern ein anderes Format.";
 }
 
 std::string WithProblem(const std::string& message, const std::string& problem) {
@@ -187,9 +200,9 @@ static LResult SaveThroughSink(LRef<LSoundStream> stream, const std::string& pat
   const auto* encoder = dynamic_cast<const LPipeEncoderSink*>(made.Get());
   if (result == LResult::kFailed && encoder != nullptr && encoder->StoppedByCancel()) result = LResult::kCancelled;
   if (result == LResult::kFailed) {
-    context.interaction.ShowSaveError(
-        WithProblem(SaveFailureMessage(failure, path), encoder != nullptr ? encoder->Problem() : std::string()),
-        failure);
+    std::string problem = encoder != nullptr ? encoder->Problem() : std::string();
+    if (ext == ".wav" && problem.empty()) problem = StoredWaveFormatProblem(WavCodecPath(context));
+    context.interaction.ShowSaveError(WithProblem(SaveFailureMessage(failure, path), problem), failure);
   }
   if (frames != nullptr) *frames = made ? made->FramesWritten() : 0;
   return result;
