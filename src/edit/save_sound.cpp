@@ -27,7 +27,7 @@ class LKeptSaveMessage final : public LSaveInteraction {
 
 LResult SaveSoundAs(LCommandContext& context, const LSegmentList& sound, const std::string& path,
                     const LTagList& tags, bool showOptions) {
-  if (showOptions && !ShowSaveOptions(context, "." + LowerExtension(path), sound.Channels())) {
+  if (showOptions && !ShowSaveOptions(context, "." + LowerExtension(path), sound.Channels(), sound.SampleRate())) {
     return LResult::kCancelled;
   }
   LRef<LSoundStream> reader = OpenSegmentStream(sound);  // a private copy of the list

@@ -19,6 +19,7 @@
 
 #include "app/file_commands.h"
 #include "edit/edit_dialogs.h"
+#include "edit/wave_format_dialog.h"
 #include "effects/amplify.h"
 #include "effects/chorus.h"
 #include "effects/compressor.h"
@@ -36,6 +37,7 @@
 #include "ui/preview_player.h"
 #include "ui/qt_text.h"
 #include "ui/record_form.h"
+#include "ui/wave_format_form.h"
 
 namespace klangor {
 namespace {
@@ -319,6 +321,10 @@ void Modulation(LForm& form, Dialog& m) {
 
 // Fills `form` for the model it knows; false for a model without a form.
 bool Build(LForm& form, LDialogModel& model) {
+  if (auto* m = dynamic_cast<LWaveFormatDlg*>(&model)) {
+    form.Custom("", MakeWaveFormatFields(&form, *m));
+    return true;
+  }
   if (auto* m = dynamic_cast<LSilenceDialog*>(&model)) {
     form.Text(LSilenceDialog::kLengthLabel, m->lengthText, "length");
     return true;

@@ -19,6 +19,8 @@
 #include <memory>
 #include <thread>
 
+#include "edit/wave_format_dialog.h"
+#include "formats/wav_codec_sink.h"
 #include "frame/view_commands.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
@@ -225,6 +227,10 @@ void StartScreenshotTour(LMainWindow& window, const std::string& folder) {
     }
     tour->Command(name, id);
   }
+  tour->Modal("dialog-wav-format", [&window] {
+    LWaveFormatDlg model(*MakeCodecWaveFormat(kWaveFormatImaAdpcm, 44100, 2));
+    window.Ui().RunDialog(model);
+  });
   tour->Modal("progress-window", [&window] {
     window.Ui().RunWithProgress("Echo", [](LProgress& progress) {
       for (int i = 0; i <= 40 && !progress.Cancelled(); ++i) {
