@@ -4,6 +4,7 @@
 # Klangor is faster).
 #   scripts/bench.sh [BUILD]            everything
 #   BENCH_ONLY=peers scripts/bench.sh   only the peer comparison
+#   BENCH_ONLY=rate scripts/bench.sh    only the sample-rate converter against ffmpeg
 set -euo pipefail
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,14 +14,14 @@ mkdir -p "$data"
 
 # The MP3 benchmarks' file: 60 minutes at 192 kbit/s joint stereo, made once with sox and lame.
 mp3_60="$data/in60-192.mp3"
-if [ ! -f "$mp3_60" ]; then
+if [ "${BENCH_ONLY:-}" != "rate" ] && [ ! -f "$mp3_60" ]; then
   sox -V1 -n -b 16 -c 2 -r 44100 -t wav - synth 3600 pinknoise synth 3600 sine mix 300-2000 \
     synth 3600 pluck mix 220 tremolo 3 40 vol 0.4 | lame --quiet -b 192 -m j - "$mp3_60.part"
   mv "$mp3_60.part" "$mp3_60"
 fi
 export KLANGOR_BENCH_MP3="$mp3_60"
 
-if [ "${BENCH_ONLY:-}" != "peers" ]; then
+if [ "${BENCH_ONLY:-}" != "peers" ] && [ "${BENCH_ONLY:-}" != "rate" ]; then
   "$build/bench/klangor_bench" --benchmark_min_time=0.2
 fi
 
@@ -55,6 +56,36 @@ median() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) 
 peak_rss_mb() {
   /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1 | awk '{printf "%.1f", $1 / 1024}'
 }
+
+# Wall-clock and CPU seconds (user + sys) of one run: "WALL CPU".
+wall_cpu_of() {
+  local clean=$1; shift
+  rm -rf $clean
+  /usr/bin/time -f '%e %U %S' "$@" 2>&1 >/dev/null | tail -1 | awk '{printf "%.3f %.3f\n", $1, $2 + $3}'
+}
+
+echo
+echo "== Sample-rate converter: 10 minutes of stereo 44100 -> 48000 Hz, klangor-batch against ffmpeg =="
+rate10="$data/music10.wav"
+[ -f "$rate10" ] || sox -V1 -R -n -b 16 -c 2 -r 44100 "$rate10" synth 600 pinknoise synth 600 sine mix 300-2000 \
+  synth 600 pluck mix 220 tremolo 3 40 vol 0.4
+mkdir -p "$data/rate-pair"
+# Paired rounds (one run of each per round, in turn), medians of 7.
+peer_wall=(); peer_cpu=(); own_wall=(); own_cpu=()
+for _ in 1 2 3 4 5 6 7; do
+  read -r wall cpu < <(wall_cpu_of "$data/rate-pair/ffmpeg.wav" ffmpeg -v error -y -i "$rate10" -ar 48000 "$data/rate-pair/ffmpeg.wav")
+  peer_wall+=("$wall"); peer_cpu+=("$cpu")
+  read -r wall cpu < <(wall_cpu_of "$data/rate-pair/music10.wav" "$batch" -q --command 17=48000 --output-folder "$data/rate-pair" "$rate10")
+  own_wall+=("$wall"); own_cpu+=("$cpu")
+done
+peer_wall=$(median "${peer_wall[@]}"); peer_cpu=$(median "${peer_cpu[@]}")
+own_wall=$(median "${own_wall[@]}"); own_cpu=$(median "${own_cpu[@]}")
+echo "ffmpeg -i in.wav -ar 48000 out.wav:       ${peer_wall} s wall, ${peer_cpu} s CPU"
+echo "klangor-batch --command 17=48000:         ${own_wall} s wall, ${own_cpu} s CPU"
+echo "ratio ffmpeg / klangor-batch, wall time:  $(ratio "$peer_wall" "$own_wall")"
+echo "ratio ffmpeg / klangor-batch, CPU time:   $(ratio "$peer_cpu" "$own_cpu")"
+rm -rf "$data/rate-pair"
+[ "${BENCH_ONLY:-}" = "rate" ] && exit 0
 
 echo
 echo "== Load and save a 60-minute stereo 16-bit 44100 Hz WAV file =="

@@ -6,7 +6,12 @@
 #include <limits>
 #include <utility>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "audio/pump.h"
+#include "platform/cpu_features.h"
 #include "dsp/effect_math.h"
 #include "dsp/fixed_point.h"
 
@@ -106,7 +111,8 @@ LRateConverterStream::LRateConverterStream(LRef<LSoundStream> input, LRateDesign
       design_(std::move(design)),
       channels_(Channels()),
       phases_(design_.phases),
-      step_(design_.step) {
+      step_(design_.step),
+      wide_(UseAvx2()) {
   SetFormat(design_.outputRate, channels_);
   const int32_t fullScale = FullScale();
   SetFullScale(fullScale >= 0 && fullScale <= 1048576 ? fullScale * 2 : fullScale);
@@ -219,14 +225,6 @@ void LRateConverterStream::Refill() {
 
 namespace {
 
-// The hot loop is built twice on x86-64, for AVX2 (twice as wide) and for the baseline; the
-// loader picks the one the processor runs.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
-#define KLANGOR_WIDE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define KLANGOR_WIDE_CLONES
-#endif
-
 // One output sample: the window `x` (64 samples, the last one weighted 0) under the taps
 // split into high and low parts. Each part of each half fits 32 bits: 32 x 32767 x 256.
 inline int64_t HalfSums(const int16_t* x, const int16_t* high, const int16_t* low) {
@@ -247,18 +245,88 @@ inline int64_t HalfSums(const int16_t* x, const int16_t* high, const int16_t* lo
   return (first >> 1) + (second >> 1);
 }
 
+// The sum scaled back by the block shift b and rounded.
+inline int32_t ScaleSum(int64_t sum, int shift) {
+  const int64_t value = shift <= 14 ? (sum + (int64_t{1} << (14 - shift))) >> (15 - shift) : sum << (shift - 15);
+  return SaturateToInt32(value);
+}
+
 // `count` output samples of one channel (every `stride`-th sample of `out`): window starts
-// and phases per frame, the block shift b.
-KLANGOR_WIDE_CLONES
+// and phases per frame, the block shift b. The portable path.
 void ConvertChannel(const int16_t* samples, const int32_t* starts, const int32_t* phases, int32_t count,
                     const int16_t* high, const int16_t* low, int shift, int32_t* out, int stride) {
   for (int32_t i = 0; i < count; ++i) {
     const size_t tapOffset = static_cast<size_t>(phases[i]) * kPaddedTaps;
-    const int64_t sum = HalfSums(samples + starts[i], high + tapOffset, low + tapOffset);
-    const int64_t value = shift <= 14 ? (sum + (int64_t{1} << (14 - shift))) >> (15 - shift) : sum << (shift - 15);
-    out[static_cast<size_t>(i) * stride] = SaturateToInt32(value);
+    out[static_cast<size_t>(i) * stride] = ScaleSum(HalfSums(samples + starts[i], high + tapOffset, low + tapOffset), shift);
   }
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KLANGOR_HAS_AVX2_PATH 1
+
+// Sixteen samples from `p`.
+__attribute__((target("avx2"))) inline __m256i Load16(const int16_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// The totals of eight vectors' lanes, in their order.
+__attribute__((target("avx2"))) inline __m256i LaneTotals(const __m256i* v) {
+  const __m256i low = _mm256_hadd_epi32(_mm256_hadd_epi32(v[0], v[1]), _mm256_hadd_epi32(v[2], v[3]));
+  const __m256i high = _mm256_hadd_epi32(_mm256_hadd_epi32(v[4], v[5]), _mm256_hadd_epi32(v[6], v[7]));
+  return _mm256_add_epi32(_mm256_permute2x128_si256(low, high, 0x20), _mm256_permute2x128_si256(low, high, 0x31));
+}
+
+// The same as ConvertChannel, eight output samples at a time. Per sample, A is the window
+// under the high taps (both halves, within 30 bits) and B1, B2 each half under the low taps.
+// Since 256 A1 is even, half of a half's sum is 128 A1 + (B1 >> 1), so the sum is
+// 128 A + B with B = (B1 >> 1) + (B2 >> 1). For b <= 8 the rounding shift by 15 - b >= 7
+// splits exactly into Q = A + ((B + 2^(14-b)) >> 7) and Q >> (8 - b), all in 32 bits and
+// within range; louder blocks finish each sample in 64 bits as the portable path does.
+__attribute__((target("avx2"))) void ConvertChannelAvx2(const int16_t* samples, const int32_t* starts,
+                                                         const int32_t* phases, int32_t count, const int16_t* high,
+                                                         const int16_t* low, int shift, int32_t* out, int stride) {
+  const int32_t whole = count & ~7;
+  for (int32_t i = 0; i < whole; i += 8) {
+    __m256i highSums[8];
+    __m256i firstLows[8];
+    __m256i secondLows[8];
+    for (int k = 0; k < 8; ++k) {
+      const int16_t* x = samples + starts[i + k];
+      const size_t tapOffset = static_cast<size_t>(phases[i + k]) * kPaddedTaps;
+      const int16_t* h = high + tapOffset;
+      const int16_t* l = low + tapOffset;
+      const __m256i x0 = Load16(x);
+      const __m256i x1 = Load16(x + 16);
+      const __m256i x2 = Load16(x + 32);
+      const __m256i x3 = Load16(x + 48);
+      highSums[k] = _mm256_add_epi32(
+          _mm256_add_epi32(_mm256_madd_epi16(x0, Load16(h)), _mm256_madd_epi16(x1, Load16(h + 16))),
+          _mm256_add_epi32(_mm256_madd_epi16(x2, Load16(h + 32)), _mm256_madd_epi16(x3, Load16(h + 48))));
+      firstLows[k] = _mm256_add_epi32(_mm256_madd_epi16(x0, Load16(l)), _mm256_madd_epi16(x1, Load16(l + 16)));
+      secondLows[k] = _mm256_add_epi32(_mm256_madd_epi16(x2, Load16(l + 32)), _mm256_madd_epi16(x3, Load16(l + 48)));
+    }
+    const __m256i a = LaneTotals(highSums);
+    const __m256i b1 = LaneTotals(firstLows);
+    const __m256i b2 = LaneTotals(secondLows);
+    alignas(32) int32_t values[8];
+    if (shift <= 8) {
+      const __m256i b = _mm256_add_epi32(_mm256_srai_epi32(b1, 1), _mm256_srai_epi32(b2, 1));
+      const __m256i rounded = _mm256_add_epi32(b, _mm256_set1_epi32(1 << (14 - shift)));
+      const __m256i q = _mm256_add_epi32(a, _mm256_srai_epi32(rounded, 7));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(values), _mm256_sra_epi32(q, _mm_cvtsi32_si128(8 - shift)));
+    } else {
+      alignas(32) int32_t as[8], firsts[8], seconds[8];
+      _mm256_store_si256(reinterpret_cast<__m256i*>(as), a);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(firsts), b1);
+      _mm256_store_si256(reinterpret_cast<__m256i*>(seconds), b2);
+      for (int k = 0; k < 8; ++k) values[k] = ScaleSum(int64_t{as[k]} * 128 + (firsts[k] >> 1) + (seconds[k] >> 1), shift);
+    }
+    for (int k = 0; k < 8; ++k) out[static_cast<size_t>(i + k) * stride] = values[k];
+  }
+  ConvertChannel(samples, starts + whole, phases + whole, count - whole, high, low, shift,
+                 out + static_cast<size_t>(whole) * stride, stride);
+}
+#endif
 
 }  // namespace
 
@@ -281,8 +349,13 @@ void LRateConverterStream::Convert(int32_t* out, int32_t frameCount) {
       ++window;
     }
   }
+  const auto convert =
+#ifdef KLANGOR_HAS_AVX2_PATH
+      wide_ ? ConvertChannelAvx2 :
+#endif
+            ConvertChannel;
   for (int c = 0; c < channels_; ++c) {
-    ConvertChannel(buffer_[c].data(), windowStart_.data(), windowPhase_.data(), run, tapsHigh_.data(),
+    convert(buffer_[c].data(), windowStart_.data(), windowPhase_.data(), run, tapsHigh_.data(),
                    tapsLow_.data(), shift_, out + c, channels_);
   }
   window_ = window;

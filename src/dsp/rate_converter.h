@@ -89,6 +89,7 @@ class LRateConverterStream final : public LSoundFilter {
   int channels_;
   int phases_;
   int32_t step_;
+  bool wide_;  // the AVX2 path, chosen when the converter is made
   // Taps split as h = 256 x high + low (low 0..255), phase-major, 64 per phase (the last 0).
   std::vector<int16_t> tapsHigh_;
   std::vector<int16_t> tapsLow_;
