@@ -9,8 +9,9 @@
 namespace klangor {
 
 // The options dialog of `extension` (".mp3", ...; with the dot, lower case) for a sound of
-// `channels` channels; false when the user cancelled it or the extension is not saved at all.
-// Formats without options give true at once.
+// `channels` channels, started from the stored settings, which OK stores; false when the user
+// cancelled it. Formats without options, extensions that are not saved and formats whose
+// encoder is missing give true at once (the save then reports what is wrong).
 bool ShowSaveOptions(LCommandContext& context, const std::string& extension, int channels);
 
 }  // namespace klangor
