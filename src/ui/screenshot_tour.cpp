@@ -19,6 +19,8 @@
 #include <memory>
 #include <thread>
 
+#include "docio/encoder_settings.h"
+#include "edit/save_option_dialogs.h"
 #include "frame/view_commands.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
@@ -225,6 +227,17 @@ void StartScreenshotTour(LMainWindow& window, const std::string& folder) {
     }
     tour->Command(name, id);
   }
+  // Two save options dialogs, for a stereo sound with the stored settings (nothing is stored).
+  tour->Modal("dialog-mp3-optionen", [&window] {
+    LMp3EncodeDlg model(LMp3EncoderSettings{}, 2);
+    window.Ui().RunDialog(model);
+  });
+  tour->Modal("dialog-ogg-optionen", [&window] {
+    LOggEncoderSettings settings;
+    settings.qualityMode = false;
+    LOggEncodeDlg model(settings, 2);
+    window.Ui().RunDialog(model);
+  });
   tour->Modal("progress-window", [&window] {
     window.Ui().RunWithProgress("Echo", [](LProgress& progress) {
       for (int i = 0; i <= 40 && !progress.Cancelled(); ++i) {
