@@ -6,6 +6,7 @@
 #include "docio/load_save.h"
 #include "docio/raw_settings.h"
 #include "edit/edit_commands.h"
+#include "edit/raw_format_dialog.h"
 #include "edit/save_sound.h"
 #include "formats/format_table.h"
 #include "formats/open_messages.h"
@@ -192,23 +193,11 @@ class LFrameOpenInteraction final : public LOpenInteraction {
     ui_.Message(text, "Fehler", LButtons::kOk, LIcon::kWarning);
   }
   bool RunRawDialog(LRawDlg& dialog) override {
-    LRawDialogModel model(dialog, settings_);
+    LRawFormatDialog model(dialog, settings_);
     return ui_.RunDialog(model);
   }
 
  private:
-  // The raw format dialog as a dialog model: OK validates and stores the record.
-  class LRawDialogModel final : public LDialogModel {
-   public:
-    LRawDialogModel(LRawDlg& dialog, LSettingsStore& settings) : dialog_(dialog), settings_(settings) {}
-    std::string Title() const override { return "Raw Audio Format"; }
-    std::string Validate() override { return dialog_.Ok(settings_); }
-
-   private:
-    LRawDlg& dialog_;
-    LSettingsStore& settings_;
-  };
-
   LUserInterface& ui_;
   LSettingsStore& settings_;
 };

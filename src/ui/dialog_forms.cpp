@@ -1,5 +1,6 @@
 #include "ui/dialog_forms.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QFormLayout>
@@ -10,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -19,6 +21,8 @@
 
 #include "app/file_commands.h"
 #include "edit/edit_dialogs.h"
+#include "edit/raw_format_dialog.h"
+#include "edit/save_option_dialogs.h"
 #include "edit/wave_format_dialog.h"
 #include "effects/amplify.h"
 #include "effects/chorus.h"
@@ -130,9 +134,42 @@ class LForm final : public QDialog {
     Bind([edit, &field] { edit->setText(QString::number(field)); },
          [edit, &field] { field = FieldToInt(S(edit->text())); });
   }
-  void Text(const char* label, std::string& field, const char* name) {
+  QLineEdit* Text(const char* label, std::string& field, const char* name) {
     auto* edit = Edit(label, name);
     Bind([edit, &field] { edit->setText(Q(field)); }, [edit, &field] { field = S(edit->text()); });
+    return edit;
+  }
+  QCheckBox* Check(const char* text, bool& field, const char* name) {
+    auto* box = new QCheckBox(Q(text), this);
+    box->setObjectName(name);
+    connect(box, &QCheckBox::toggled, this, [this] { Edited(); });
+    fields_->addRow(box);
+    Bind([box, &field] { box->setChecked(field); }, [box, &field] { field = box->isChecked(); });
+    return box;
+  }
+  // A yes/no field as two radio buttons side by side: `yes` is selected when it is true.
+  void Radios(const char* yes, const char* no, bool& field, const char* name) {
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* on = new QRadioButton(Q(yes), row);
+    auto* off = new QRadioButton(Q(no), row);
+    on->setObjectName(name);
+    off->setObjectName(QString::fromUtf8(name) + "-off");
+    layout->addWidget(on);
+    layout->addWidget(off);
+    layout->addStretch(1);
+    connect(on, &QRadioButton::toggled, this, [this] { Edited(); });
+    fields_->addRow(row);
+    Bind([on, off, &field] { (field ? on : off)->setChecked(true); }, [on, &field] { field = on->isChecked(); });
+  }
+  // Called after the fields are shown and after every edit, with the model up to date: sets
+  // which fields apply.
+  void Refresh(std::function<void()> call) { refreshers_.push_back(std::move(call)); }
+  // Enables or disables `field` together with its label.
+  void Enable(QWidget* field, bool on) {
+    field->setEnabled(on);
+    if (QWidget* label = fields_->labelForField(field)) label->setEnabled(on);
   }
   void Slider(const char* label, int min, int max, std::function<int()> get, std::function<void(int)> set,
               const char* name, const char* unit) {
@@ -157,13 +194,14 @@ class LForm final : public QDialog {
          },
          [slider, set] { set(slider->value()); });
   }
-  void Choice(const char* label, int32_t& field, const QStringList& items, const char* name) {
+  QComboBox* Choice(const char* label, int32_t& field, const QStringList& items, const char* name) {
     auto* box = new QComboBox(this);
     box->setObjectName(name);
     box->addItems(items);
     connect(box, &QComboBox::currentIndexChanged, this, [this] { Edited(); });
     fields_->addRow(Q(label), box);
     Bind([box, &field] { box->setCurrentIndex(field); }, [box, &field] { field = box->currentIndex(); });
+    return box;
   }
   template <class Names>
   void Presets(const Names& names, std::function<void(int)> choose) {
@@ -238,6 +276,7 @@ class LForm final : public QDialog {
     connect(ok, &QPushButton::clicked, this, [this] { accept(); });
     connect(cancel, &QPushButton::clicked, this, [this] { reject(); });
     Load();
+    for (auto& refresh : refreshers_) refresh();
     loaded_ = true;
     const bool confirmed = exec() == QDialog::Accepted;
     if (preview_ != nullptr && player_ != nullptr && player_->Playing()) player_->Stop();
@@ -276,6 +315,10 @@ class LForm final : public QDialog {
   }
   void Edited() {
     if (!loaded_) return;
+    if (!refreshers_.empty()) {
+      Store();
+      for (auto& refresh : refreshers_) refresh();
+    }
     if (onEdit_) {
       Store();
       onEdit_();
@@ -297,6 +340,7 @@ class LForm final : public QDialog {
   QFormLayout* fields_;
   std::vector<std::pair<std::function<void()>, std::function<void()>>> bindings_;
   std::function<void()> onEdit_;
+  std::vector<std::function<void()>> refreshers_;
   std::function<LRef<LSoundStream>()> stream_;
   QPushButton* preview_ = nullptr;
   QPushButton* extra_ = nullptr;
@@ -319,12 +363,98 @@ void Modulation(LForm& form, Dialog& m) {
   PreviewOf(form, m);
 }
 
+template <class List>
+QStringList Items(const List& texts) {
+  QStringList items;
+  for (const auto& text : texts) items << Q(std::string(text));
+  return items;
+}
+
+// The MP3 fields (the MP3 dialog and the list files' dialog).
+void Mp3Fields(LForm& form, LMp3EncodeDlg& m) {
+  const QStringList rates = Items(LMp3EncodeDlg::BitRateTexts());
+  form.Radios("Konstante Bitrate", "Variable Bitrate", m.constantBitRate, "constant");
+  QWidget* cbr = form.Choice("Bitrate (kbit/s):", m.cbrIndex, rates, "cbr");
+  QWidget* high = form.Check("Hohe Qualität", m.highQuality, "high");
+  QWidget* min = form.Choice("Minimale Bitrate (kbit/s):", m.vbrMinIndex, rates, "vbr-min");
+  QWidget* max = form.Choice("Maximale Bitrate (kbit/s):", m.vbrMaxIndex, rates, "vbr-max");
+  QWidget* quality = form.Choice("Qualität:", m.qualityIndex, Items(LMp3EncodeDlg::QualityTexts()), "quality");
+  QWidget* mode = form.Choice("Kanalmodus:", m.channelModeIndex, Items(LMp3EncodeDlg::ChannelModeTexts()), "mode");
+  form.Check("Fehlerschutz (CRC)", m.errorProtection, "crc");
+  form.Refresh([&form, &m, cbr, high, min, max, quality, mode] {
+    form.Enable(cbr, m.ConstantRateEnabled());
+    form.Enable(high, m.ConstantRateEnabled());
+    for (QWidget* field : {min, max, quality}) form.Enable(field, m.VariableRateEnabled());
+    form.Enable(mode, m.ChannelModeEnabled());
+  });
+}
+
+// The save options forms; false for another model.
+bool BuildSaveOptions(LForm& form, LDialogModel& model) {
+  if (auto* m = dynamic_cast<LMp3EncodeDlg*>(&model)) {
+    Mp3Fields(form, *m);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LPlaylistEncodeDlg*>(&model)) {
+    form.Text("Basis-URL:", m->rootUrl, "root-url")->setMinimumWidth(280);
+    Mp3Fields(form, m->mp3);
+    return true;
+  }
+  if (auto* m = dynamic_cast<LOggEncodeDlg*>(&model)) {
+    const QStringList rates = Items(LOggEncodeDlg::BitRateTexts());
+    form.Radios("Qualität", "Bitratenbereich", m->qualityMode, "quality-mode");
+    QWidget* quality = form.Choice("Qualität:", m->qualityIndex, Items(LOggEncodeDlg::QualityTexts()), "quality");
+    QWidget* min = form.Choice("Minimale Bitrate (kbit/s):", m->minIndex, rates, "vbr-min");
+    QWidget* max = form.Choice("Maximale Bitrate (kbit/s):", m->maxIndex, rates, "vbr-max");
+    QWidget* channels = form.Choice("Kanäle:", m->channelsIndex, Items(LOggEncodeDlg::ChannelTexts()), "channels");
+    form.Check("Kommentare entfernen", m->stripComments, "strip");
+    form.Refresh([&form, m, quality, min, max, channels] {
+      form.Enable(quality, m->QualityEnabled());
+      form.Enable(min, m->BitRateRangeEnabled());
+      form.Enable(max, m->BitRateRangeEnabled());
+      form.Enable(channels, m->ChannelsEnabled());
+    });
+    return true;
+  }
+  if (auto* m = dynamic_cast<LFlacEncodeDlg*>(&model)) {
+    form.Choice("Kompression:", m->compressionIndex, Items(LFlacEncodeDlg::CompressionTexts()), "compression");
+    form.Choice("Kanäle:", m->channelsIndex, Items(LFlacEncodeDlg::ChannelTexts()), "channels");
+    form.Text("Samplerate (Hz):", m->sampleRateText, "rate");
+    return true;
+  }
+  if (auto* m = dynamic_cast<LAACEncodeDlg*>(&model)) {
+    form.Radios("Durchschnittliche Bitrate", "Qualität", m->averageBitRate, "abr");
+    QWidget* rate = form.Text("Bitrate (kbit/s):", m->bitRateText, "bitrate");
+    QWidget* quality = form.Text("Qualität:", m->qualityText, "quality");
+    form.Check("MPEG-2 AAC", m->forceMpeg2, "mpeg2");
+    form.Check("Kein TNS", m->disableTns, "no-tns");
+    form.Refresh([&form, m, rate, quality] {
+      form.Enable(rate, m->BitRateEnabled());
+      form.Enable(quality, m->QualityEnabled());
+    });
+    return true;
+  }
+  if (auto* m = dynamic_cast<LAMREncodeDlg*>(&model)) {
+    form.Choice("Bitrate (kbit/s):", m->modeIndex, Items(AmrModeTexts()), "mode");
+    return true;
+  }
+  if (auto* m = dynamic_cast<LRawFormatDialog*>(&model)) {
+    LRawDlg& raw = m->Fields();
+    form.Choice(LRawFormatDialog::kEncodingLabel, raw.encodingIndex, Items(LRawDlg::EncodingTexts()), "encoding");
+    form.Text(LRawFormatDialog::kRateLabel, raw.sampleRateText, "rate");
+    form.Choice(LRawFormatDialog::kChannelsLabel, raw.channelsIndex, Items(LRawDlg::ChannelTexts()), "channels");
+    return true;
+  }
+  return false;
+}
+
 // Fills `form` for the model it knows; false for a model without a form.
 bool Build(LForm& form, LDialogModel& model) {
   if (auto* m = dynamic_cast<LWaveFormatDlg*>(&model)) {
     form.Custom("", MakeWaveFormatFields(&form, *m));
     return true;
   }
+  if (BuildSaveOptions(form, model)) return true;
   if (auto* m = dynamic_cast<LSilenceDialog*>(&model)) {
     form.Text(LSilenceDialog::kLengthLabel, m->lengthText, "length");
     return true;

@@ -19,6 +19,8 @@
 #include <memory>
 #include <thread>
 
+#include "docio/encoder_settings.h"
+#include "edit/save_option_dialogs.h"
 #include "edit/wave_format_dialog.h"
 #include "formats/wav_codec_sink.h"
 #include "frame/view_commands.h"
@@ -229,6 +231,17 @@ void StartScreenshotTour(LMainWindow& window, const std::string& folder) {
   }
   tour->Modal("dialog-wav-format", [&window] {
     LWaveFormatDlg model(*MakeCodecWaveFormat(kWaveFormatImaAdpcm, 44100, 2));
+    window.Ui().RunDialog(model);
+  });
+  // Two save options dialogs, for a stereo sound with the stored settings (nothing is stored).
+  tour->Modal("dialog-mp3-optionen", [&window] {
+    LMp3EncodeDlg model(LMp3EncoderSettings{}, 2);
+    window.Ui().RunDialog(model);
+  });
+  tour->Modal("dialog-ogg-optionen", [&window] {
+    LOggEncoderSettings settings;
+    settings.qualityMode = false;
+    LOggEncodeDlg model(settings, 2);
     window.Ui().RunDialog(model);
   });
   tour->Modal("progress-window", [&window] {
