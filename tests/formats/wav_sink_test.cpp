@@ -245,8 +245,11 @@ TEST(WaveSink, UnwritableOutputsReportTheFailure) {
   EXPECT_TRUE(CreatePcmWaveSink(untouched, 2, 0, 44100, 0)->Failed());
   EXPECT_TRUE(CreatePcmWaveSink(untouched, 2, 5, 44100, 0)->Failed());
   EXPECT_TRUE(CreatePcmWaveSink(untouched, 2, 2, 0, 0)->Failed());
-  LWaveFormat adpcm = MakePcm16Format(44100, 2);
-  adpcm.formatTag = 2;
+  LWaveFormat unknown = MakePcm16Format(44100, 2);
+  unknown.formatTag = 0x1234;  // no encoder writes it
+  EXPECT_TRUE(CreateWaveFile(untouched, unknown)->Failed());
+  LWaveFormat adpcm = MakePcm16Format(7, 2);
+  adpcm.formatTag = 2;  // MS ADPCM, at a rate it is not written at
   EXPECT_TRUE(CreateWaveFile(untouched, adpcm)->Failed());
   EXPECT_EQ(ReadBytes(untouched), "keep me");
 

@@ -35,6 +35,8 @@ class KlangorTestEnvironment : public ::testing::Environment {
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
     TempRoot() = pattern;
     std::filesystem::create_directories(pattern + "/work");
+    // No test reads or writes the user's own settings and data folders.
+    UsePrivateHome(pattern + "/home");
     LBlockStore::Instance().SetWorkingFolder(pattern + "/work");
   }
   void TearDown() override {
