@@ -5,6 +5,7 @@
 #   scripts/bench.sh [BUILD]            everything
 #   BENCH_ONLY=peers scripts/bench.sh   only the peer comparison
 #   BENCH_ONLY=rate scripts/bench.sh    only the sample-rate converter against ffmpeg
+#   BENCH_ONLY=save scripts/bench.sh    only saving as MP3, Ogg and FLAC against the encoders alone
 set -euo pipefail
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,14 +15,14 @@ mkdir -p "$data"
 
 # The MP3 benchmarks' file: 60 minutes at 192 kbit/s joint stereo, made once with sox and lame.
 mp3_60="$data/in60-192.mp3"
-if [ "${BENCH_ONLY:-}" != "rate" ] && [ ! -f "$mp3_60" ]; then
+if [ "${BENCH_ONLY:-}" != "rate" ] && [ "${BENCH_ONLY:-}" != "save" ] && [ ! -f "$mp3_60" ]; then
   sox -V1 -n -b 16 -c 2 -r 44100 -t wav - synth 3600 pinknoise synth 3600 sine mix 300-2000 \
     synth 3600 pluck mix 220 tremolo 3 40 vol 0.4 | lame --quiet -b 192 -m j - "$mp3_60.part"
   mv "$mp3_60.part" "$mp3_60"
 fi
 export KLANGOR_BENCH_MP3="$mp3_60"
 
-if [ "${BENCH_ONLY:-}" != "peers" ] && [ "${BENCH_ONLY:-}" != "rate" ]; then
+if [ -z "${BENCH_ONLY:-}" ]; then
   "$build/bench/klangor_bench" --benchmark_min_time=0.2
 fi
 
@@ -63,6 +64,39 @@ wall_cpu_of() {
   rm -rf $clean
   /usr/bin/time -f '%e %U %S' "$@" 2>&1 >/dev/null | tail -1 | awk '{printf "%.3f %.3f\n", $1, $2 + $3}'
 }
+
+if [ -z "${BENCH_ONLY:-}" ] || [ "$BENCH_ONLY" = save ]; then
+  echo
+  echo "== Saving 10 minutes of stereo as MP3 (128 kbit/s), Ogg (q 4) and FLAC: klangor-batch against the encoder alone =="
+  save10="$data/save10.wav"
+  [ -f "$save10" ] || sox -V1 -R -n -b 16 -c 2 -r 44100 "$save10" synth 600 pinknoise synth 600 sine mix 300-2000 \
+    synth 600 pluck mix 220 tremolo 3 40 vol 0.4
+  home="$data/save-home"
+  mkdir -p "$home/config/Tessaly Audio" "$home/data" "$home/run" "$data/save-out"
+  chmod 700 "$home/run"
+  # Stereo for Ogg and FLAC (their stored default is mono); the MP3 defaults are 128 kbit/s joint stereo.
+  printf '[OggEncoder]\nChannels=2\n[FlacEncoder]\nChannels=2\n' > "$home/config/Tessaly Audio/Klangor.ini"
+  own() {
+    XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" \
+      "$batch" -q --format "$1" --output-folder "$data/save-out" "$save10"
+  }
+  for format in mp3 ogg flac; do
+    case $format in
+      mp3) peer=(lame --quiet -m j -h -b 128 "$save10" "$data/peer.mp3") ;;
+      ogg) peer=(oggenc -Q -q 4 -o "$data/peer.ogg" "$save10") ;;
+      flac) peer=(flac -s -f -4 -o "$data/peer.flac" "$save10") ;;
+    esac
+    peer_times=(); own_times=()
+    for _ in 1 2 3; do
+      peer_times+=("$(best_of 1 "$data/peer.$format" "${peer[@]}")")
+      own_times+=("$(best_of 1 "$data/save-out/save10.$format" own "$format")")
+    done
+    p=$(median "${peer_times[@]}"); o=$(median "${own_times[@]}")
+    printf '%-5s %-8s %6.2f s   klangor-batch --format %-5s %6.2f s   ratio %s\n' "$format" "${peer[0]}" "$p" "$format" "$o" "$(ratio "$p" "$o")"
+  done
+  rm -rf "$data/save-out" "$data/peer.mp3" "$data/peer.ogg" "$data/peer.flac"
+  [ "${BENCH_ONLY:-}" = save ] && exit 0
+fi
 
 echo
 echo "== Sample-rate converter: 10 minutes of stereo 44100 -> 48000 Hz, klangor-batch against ffmpeg =="
