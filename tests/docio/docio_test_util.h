@@ -11,6 +11,7 @@
 #include "audio/progress.h"
 #include "docio/load_save.h"
 #include "docio/open_audio_file.h"
+#include "docio/save_audio_file.h"
 #include "settings/settings_store.h"
 #include "store/sound_document.h"
 
@@ -28,6 +29,14 @@ class LRecordingInteraction final : public LOpenInteraction {
   std::vector<std::string> decoderMessages;
   int rawDialogs = 0;
   bool acceptRawDialog = true;
+};
+
+// Saving's messages, kept; the options dialogs are confirmed.
+class LKeptSaveMessages final : public LSaveInteraction {
+ public:
+  void ShowSaveError(const std::string& text, LSaveFailure /*why*/) override { messages.push_back(text); }
+  bool ShowSaveOptions(const std::string& /*extension*/, int /*channels*/) override { return true; }
+  std::vector<std::string> messages;
 };
 
 // A folder of its own for each test, with settings and temporary files inside it.

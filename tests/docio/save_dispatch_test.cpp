@@ -23,13 +23,6 @@ namespace {
 
 using test::RunTool;
 
-class LKeptMessages final : public LSaveInteraction {
- public:
-  void ShowSaveError(const std::string& text, LSaveFailure /*why*/) override { messages.push_back(text); }
-  bool ShowSaveOptions(const std::string& /*extension*/, int /*channels*/) override { return true; }
-  std::vector<std::string> messages;
-};
-
 class SaveDispatchTest : public test::OpenTest {
  protected:
   void SetUp() override {
@@ -73,7 +66,7 @@ class SaveDispatchTest : public test::OpenTest {
     if (probe.channels > 0) probe.frames = static_cast<int64_t>(test::FfmpegSamples(path).size()) / probe.channels;
     return probe;
   }
-  LKeptMessages kept_;
+  test::LKeptSaveMessages kept_;
 };
 
 std::string Joined(const std::vector<std::string>& args) {

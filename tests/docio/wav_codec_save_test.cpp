@@ -20,13 +20,6 @@ namespace {
 
 using test::RunTool;
 
-class LKeptSaveMessages final : public LSaveInteraction {
- public:
-  void ShowSaveError(const std::string& text, LSaveFailure /*why*/) override { messages.push_back(text); }
-  bool ShowSaveOptions(const std::string& /*extension*/, int /*channels*/) override { return true; }
-  std::vector<std::string> messages;
-};
-
 class WavCodecSaveTest : public test::OpenTest {
  protected:
   LResult Save(const std::string& path, int32_t rate, int channels) {
@@ -48,7 +41,7 @@ class WavCodecSaveTest : public test::OpenTest {
     }
     return {};
   }
-  LKeptSaveMessages kept_;
+  test::LKeptSaveMessages kept_;
 };
 
 TEST_F(WavCodecSaveTest, EveryCodecWritesWhatFfmpegWritesFromTheSameSamples) {
