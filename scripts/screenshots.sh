@@ -16,7 +16,8 @@ home=$(mktemp -d "${TMPDIR:-/tmp}/klangor-shots-XXXXXX")
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/config/Tessaly Audio" "$home/run"
 chmod 700 "$home/run"
-# A private profile: a window of a usual size (Xvfb has no window manager to maximise it).
+# A private profile: a window of a usual size (Xvfb has no window manager to maximise it), and
+# no playing on open: Xvfb machines seldom have a sound card, and the virtual device stands in.
 cat > "$home/config/Tessaly Audio/Klangor.ini" <<'INI'
 [MainWindow]
 Maximized=0
@@ -24,6 +25,8 @@ X=0
 Y=24
 Width=1100
 Height=760
+[Settings]
+PlayWhenOpen=0
 INI
 sox -V1 -n -b 16 -c 2 -r 44100 "$home/demo.wav" synth 4 pluck C3 pluck E3 fade 0 4 1 vol 0.8
 # Debian's python3 has numpy (python3-numpy); a python of one's own may not.
@@ -36,6 +39,6 @@ rm -rf "$out"
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
 XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" XDG_RUNTIME_DIR="$home/run" \
-  KLANGOR_MACHINE_SETTINGS="$home/machine.ini" KLANGOR_NO_STARTUP_WINDOW=1 KLANGOR_SCREENSHOTS="$out" \
+  KLANGOR_MACHINE_SETTINGS="$home/machine.ini" KLANGOR_NO_STARTUP_WINDOW=1 KLANGOR_SOUND_OUT=virtual-fast KLANGOR_SCREENSHOTS="$out" \
   timeout 300 xvfb-run -a -s "-screen 0 ${SCREENSHOT_SCREEN:-1280x900x24}" "$klangor" "$home/demo.wav" "$home/music.wav" "$home/hour.wav"
 echo "screenshots: $(ls "$out" | wc -l) pictures in $out"

@@ -259,11 +259,19 @@ void StartScreenshotTour(LMainWindow& window, const std::string& folder) {
     for (const LRef<LSoundDocument>& document : window.Frame().Documents()) document->modified = false;
   });
   // The tour begins once the files of the command line are loaded: nothing has run for a second.
-  auto idleSince = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+  // A window that asks something while the files load (a message at start) is grabbed and
+  // closed after a while, so the tour never waits for a click that cannot come.
+  const auto started = std::chrono::steady_clock::now();
+  auto idleSince = std::make_shared<std::chrono::steady_clock::time_point>(started);
   auto* poll = new QTimer(tour);
-  QObject::connect(poll, &QTimer::timeout, tour, [tour, poll, idleSince, &window] {
+  QObject::connect(poll, &QTimer::timeout, tour, [tour, poll, idleSince, started, &window] {
     const auto now = std::chrono::steady_clock::now();
-    if (window.Busy() || QApplication::activeModalWidget() != nullptr) *idleSince = now;
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal != nullptr && now - started > std::chrono::seconds(20)) {
+      tour->Grab("unerwartetes-fenster");
+      if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
+    }
+    if (window.Busy() || modal != nullptr) *idleSince = now;
     if (now - *idleSince < std::chrono::seconds(1)) return;
     poll->stop();
     tour->Next();
