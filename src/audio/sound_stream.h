@@ -42,6 +42,11 @@ class LSoundStream : public LRefCounted {
   virtual int32_t Position() const = 0;
   virtual int32_t Length() const = 0;
   virtual void Seek(int32_t frame) = 0;
+  // True when the next `frameCount` frames certainly lie within smallest..largest, known
+  // without reading them (a sound in the block store knows its peaks). False when unknown.
+  virtual bool StaysWithin(int32_t /*frameCount*/, int32_t /*largest*/, int32_t /*smallest*/) const {
+    return false;
+  }
 
  protected:
   // A rate of 0 or less becomes 44100 and a channel count of 0 becomes 1, both with state

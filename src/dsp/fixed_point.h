@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "audio/sample_extremes.h"
 #include "audio/sample_format.h"
 
 namespace klangor {
@@ -37,22 +38,6 @@ inline int32_t MulQ24(int32_t sample, int32_t gain) {
 inline int32_t MulQ9(int32_t sample, int32_t gain) {
   const int64_t product = (int64_t{sample} * gain) >> 9;
   return SaturateToInt32(product);
-}
-
-// The largest and the smallest sample of a block, both starting from 0.
-struct LExtremes {
-  int32_t largest = 0;
-  int32_t smallest = 0;
-};
-
-inline LExtremes ExtremesOf(const int32_t* samples, size_t sampleCount) {
-  int32_t largest = 0;
-  int32_t smallest = 0;
-  for (size_t i = 0; i < sampleCount; ++i) {
-    largest = std::max(largest, samples[i]);
-    smallest = std::min(smallest, samples[i]);
-  }
-  return {largest, smallest};
 }
 
 // The peak of a block: max(M, -m) of its extremes. The most negative sample counts as the

@@ -33,6 +33,12 @@ int32_t LLimiterStream::ReadBlockGain(int index) {
 }
 
 void LLimiterStream::Prime() {
+  primed_ = true;
+  // An input that shows it stays within the limit to its end passes untouched: every block
+  // would have unity gain.
+  const int32_t left = Input().Length() - Input().Position();
+  passThrough_ = left > 0 && Input().StaysWithin(left, limit_, -(limit_ + 16));
+  if (passThrough_) return;
   current_ = 0;
   previousGain_ = currentGain_ = ReadBlockGain(0);
   nextGain_ = ReadBlockGain(1);
@@ -40,7 +46,6 @@ void LLimiterStream::Prime() {
   gain_ = currentGain_;
   PlanRamp();
   offset_ = 0;
-  primed_ = true;
 }
 
 void LLimiterStream::Rotate() {
@@ -66,13 +71,15 @@ void LLimiterStream::PlanRamp() {
 }
 
 void LLimiterStream::Read(int32_t* frames, int32_t frameCount) {
+  if (frameCount <= 0) return;
+  if (!primed_) Prime();
+  if (passThrough_) {
+    Input().Read(frames, frameCount);
+    return;
+  }
   const int channels = Channels();
   while (frameCount > 0) {
-    if (!primed_) {
-      Prime();
-    } else if (offset_ >= block_) {
-      Rotate();
-    }
+    if (offset_ >= block_) Rotate();
     const int32_t n = std::min(block_ - offset_, frameCount);
     const int32_t* source = Buffer(current_) + static_cast<size_t>(offset_) * channels;
     const size_t samples = static_cast<size_t>(n) * channels;
@@ -88,7 +95,7 @@ void LLimiterStream::Read(int32_t* frames, int32_t frameCount) {
 }
 
 int32_t LLimiterStream::Position() const {
-  if (!primed_) return Input().Position();
+  if (!primed_ || passThrough_) return Input().Position();
   return static_cast<int32_t>(int64_t{Input().Position()} + offset_ - 3 * int64_t{block_});
 }
 

@@ -13,7 +13,8 @@
 //
 // The limit is kept within 0..4194303 (larger limits would overflow the block gain), and the
 // stream's full scale is the limit. Output does not depend on how the caller slices its
-// reads; Seek re-primes the look-ahead from the new position.
+// reads; Seek re-primes the look-ahead from the new position. An input that shows it stays
+// within the limit to its end (StaysWithin) is read straight through, with the same result.
 
 #include <cstdint>
 #include <vector>
@@ -61,6 +62,7 @@ class LLimiterStream final : public LSoundFilter {
   int32_t step_ = 0;
   int32_t offset_ = 0;     // frames of the current block already output
   bool primed_ = false;
+  bool passThrough_ = false;  // the input stays within the limit: no look-ahead
 };
 
 // The input itself when its full scale is at most `limit`, else a limiter stream over it.

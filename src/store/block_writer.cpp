@@ -26,8 +26,7 @@ LBlockWriter::LBlockWriter(int32_t sampleRate, LSegmentList& target, int channel
                             LFileMode::kCreateAlways, 0600);
   }
   if (!audioFile_) SetError(kCannotWrite);
-  groupMax_.assign(Channels(), 0);
-  groupMin_.assign(Channels(), 0);
+  groupExtremes_.assign(Channels(), LExtremes{});
   peakBuffer_.reserve(kPeakBufferBytes);
 }
 
@@ -44,7 +43,7 @@ void LBlockWriter::Write(const int32_t* frames, int32_t frameCount) {
   const int channels = Channels();
   while (frameCount > 0) {
     int32_t k = std::min(frameCount, kGroupFrames - groupFill_);
-    SummariseGroup(frames, k);
+    WidenFrameExtremes(frames, static_cast<size_t>(k), channels, groupExtremes_.data());
     groupFill_ += k;
     if (groupFill_ == kGroupFrames) FlushGroup();
     frames += static_cast<size_t>(k) * channels;
@@ -52,52 +51,13 @@ void LBlockWriter::Write(const int32_t* frames, int32_t frameCount) {
   }
 }
 
-void LBlockWriter::SummariseGroup(const int32_t* frames, int32_t frameCount) {
-  const int channels = Channels();
-  if (channels == 1 || channels == 2) {
-    // Interleaved lanes of 16 samples hold whole frames, so lane l belongs to channel
-    // l % channels; this loop vectorises.
-    constexpr int kLanes = 16;
-    int32_t laneMax[kLanes];
-    int32_t laneMin[kLanes];
-    std::fill_n(laneMax, kLanes, 0);
-    std::fill_n(laneMin, kLanes, 0);
-    const size_t samples = static_cast<size_t>(frameCount) * channels;
-    size_t i = 0;
-    for (; i + kLanes <= samples; i += kLanes) {
-      for (int l = 0; l < kLanes; ++l) {
-        laneMax[l] = std::max(laneMax[l], frames[i + l]);
-        laneMin[l] = std::min(laneMin[l], frames[i + l]);
-      }
-    }
-    for (int l = 0; l < kLanes; ++l) {
-      groupMax_[l % channels] = std::max(groupMax_[l % channels], laneMax[l]);
-      groupMin_[l % channels] = std::min(groupMin_[l % channels], laneMin[l]);
-    }
-    for (; i < samples; ++i) {
-      int c = static_cast<int>(i % channels);
-      groupMax_[c] = std::max(groupMax_[c], frames[i]);
-      groupMin_[c] = std::min(groupMin_[c], frames[i]);
-    }
-    return;
-  }
-  for (int32_t f = 0; f < frameCount; ++f) {
-    for (int c = 0; c < channels; ++c) {
-      int32_t v = frames[static_cast<size_t>(f) * channels + c];
-      groupMax_[c] = std::max(groupMax_[c], v);
-      groupMin_[c] = std::min(groupMin_[c], v);
-    }
-  }
-}
-
 void LBlockWriter::FlushGroup() {
-  for (size_t c = 0; c < groupMax_.size(); ++c) {
-    peakBuffer_.push_back(static_cast<uint8_t>(std::min(255, groupMax_[c] >> 11)));
+  for (LExtremes& group : groupExtremes_) {
+    peakBuffer_.push_back(static_cast<uint8_t>(std::min(255, group.largest >> 11)));
     // Minus the minimum, computed wide: the smallest 32-bit sample has no 32-bit negation.
-    int64_t negative = -int64_t{groupMin_[c]};
+    int64_t negative = -int64_t{group.smallest};
     peakBuffer_.push_back(static_cast<uint8_t>(std::min<int64_t>(255, negative >> 11)));
-    groupMax_[c] = 0;
-    groupMin_[c] = 0;
+    group = LExtremes{};
   }
   groupFill_ = 0;
   if (peakBuffer_.size() >= kPeakBufferBytes) FlushPeaks();
@@ -113,13 +73,27 @@ void LBlockWriter::FlushPeaks() {
 void LBlockWriter::Seek(int32_t frame) {
   if (finished_) return;
   frame = std::max(frame, 0);
+  const int64_t written = FramesWritten();
   FlushPeaks();
   SetFramesWritten(frame);
   if (audioFile_) audioFile_->SetPosition(int64_t{frame} * Channels() * 4);
-  peakFile_.SetPosition(int64_t{frame / kGroupFrames} * Channels() * 2);
-  std::fill(groupMax_.begin(), groupMax_.end(), 0);
-  std::fill(groupMin_.begin(), groupMin_.end(), 0);
+  const int64_t group = frame / kGroupFrames;
+  const int64_t entryBytes = int64_t{Channels()} * 2;
+  peakFile_.SetPosition(group * entryBytes);
   groupFill_ = frame % kGroupFrames;
+  // The frames of the group before `frame` stay: its entry must still cover them. The
+  // group being filled keeps what it has; a finished group starts from its stored entry.
+  // Both may also cover frames that are overwritten next, which only makes the entry higher.
+  const bool filling = group == written / kGroupFrames;
+  if (groupFill_ == 0 || !filling) std::fill(groupExtremes_.begin(), groupExtremes_.end(), LExtremes{});
+  if (groupFill_ > 0 && group < written / kGroupFrames) {
+    std::vector<uint8_t> entry(static_cast<size_t>(entryBytes));
+    if (peakFile_.ReadAt(group * entryBytes, entry.data(), entryBytes) == entryBytes) {
+      for (size_t c = 0; c < groupExtremes_.size(); ++c) {
+        groupExtremes_[c] = {int32_t{entry[2 * c]} << 11, -(int32_t{entry[2 * c + 1]} << 11)};
+      }
+    }
+  }
 }
 
 void LBlockWriter::Finish() {

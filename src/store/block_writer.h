@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "audio/result.h"
+#include "audio/sample_extremes.h"
 #include "audio/sound_sink.h"
 #include "platform/file.h"
 #include "platform/sequential_writer.h"
@@ -39,7 +40,6 @@ class LBlockWriter final : public LSoundSink {
   uint16_t Block() const { return pending_.Block(); }
 
  private:
-  void SummariseGroup(const int32_t* frames, int32_t frameCount);
   void FlushGroup();
   void FlushPeaks();
 
@@ -48,8 +48,7 @@ class LBlockWriter final : public LSoundSink {
   std::unique_ptr<LSequentialWriter> audioFile_;  // the frames are written on a second thread
   LFile peakFile_;
   int32_t groupFill_ = 0;
-  std::vector<int32_t> groupMax_;
-  std::vector<int32_t> groupMin_;
+  std::vector<LExtremes> groupExtremes_;  // per channel, of the group being summarised
   std::vector<uint8_t> peakBuffer_;  // peak entries not yet written
   bool finished_ = false;
 };

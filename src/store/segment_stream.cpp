@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "audio/sample_format.h"
+#include "store/segment_peaks.h"
 
 namespace klangor {
 
@@ -104,6 +105,18 @@ void LSegmentStream::Seek(int32_t frame) {
     offset -= segments[i].length;
   }
   current_ = segments.size();  // beyond the end: reads yield zeros
+}
+
+bool LSegmentStream::StaysWithin(int32_t frameCount, int32_t largest, int32_t smallest) const {
+  if (largest < 0 || smallest > 0) return false;
+  // Frames before 0 and after the end read as zeros.
+  LSegmentList range;
+  list_.ExtractRange(std::max(position_, 0), static_cast<int32_t>(std::min<int64_t>(int64_t{position_} + frameCount, length_)),
+                     range);
+  for (const LSegment& segment : range.Segments()) {
+    if (!SegmentStaysWithin(segment, Channels(), largest, smallest)) return false;
+  }
+  return true;
 }
 
 }  // namespace klangor

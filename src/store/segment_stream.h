@@ -21,6 +21,8 @@ class LSegmentStream final : public LSoundStream {
   int32_t Position() const override { return position_; }
   int32_t Length() const override { return length_; }
   void Seek(int32_t frame) override;
+  // From the blocks' peak files.
+  bool StaysWithin(int32_t frameCount, int32_t largest, int32_t smallest) const override;
 
  private:
   void EnterSegment(size_t index, int32_t offset);

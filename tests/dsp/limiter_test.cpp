@@ -9,7 +9,9 @@
 #include "audio/sample_format.h"
 #include "dsp/fixed_point.h"
 #include "dsp/limiter.h"
+#include "store/segment_stream.h"
 #include "support/test_signals.h"
+#include "support/test_streams.h"
 
 namespace klangor {
 namespace {
@@ -92,6 +94,39 @@ TEST(LimiterTest, LoudPassagesStayWithinTheLimitAndAreFadedInto) {
       const int32_t quiet = rate * 5 / 4;
       EXPECT_EQ(test::Frames(out, channels, quiet, quiet + 100),
                 test::Frames(in, channels, quiet, quiet + 100));
+    }
+  }
+}
+
+// A sound in the block store knows its peaks: one that stays below the limit is read straight
+// through, a louder one (or one raised by its segment gain) is limited as before, and every
+// result equals the limiter's over the same samples from a stream that knows nothing.
+TEST(LimiterTest, BlockStoreSoundsGiveTheSameResultWithTheirPeaksKnown) {
+  const int32_t rate = 11025;
+  const int channels = 2;
+  const int32_t length = rate * 2;
+  for (int32_t level : {300000, 522000, 524272, 600000}) {
+    std::vector<int32_t> samples(static_cast<size_t>(length) * channels);
+    for (size_t i = 0; i < samples.size(); ++i) {
+      samples[i] = static_cast<int32_t>((static_cast<int64_t>(i) * 7919) % (2 * level + 1)) - level;
+    }
+    for (int32_t percent : {100, 200, 50}) {
+      LSegmentList list = test::MakeSound(rate, channels, samples);
+      list.ScaleGain(percent);
+      LRef<LSoundStream> known = OpenSegmentStream(list);
+      const std::vector<int32_t> read = test::ReadAll(*known);
+      known->Seek(0);
+      // Peaks are known in steps of 2048 below the top entry (522240 and up), which bounds nothing.
+      EXPECT_EQ(known->StaysWithin(length, kFullScale16, -kFullScale16 - 16), level < 522240 && percent <= 100)
+          << level << " " << percent;
+      auto copy = [&](int64_t frame, int channel) { return read[static_cast<size_t>(frame * channels + channel)]; };
+      LLimiterStream reference(MakeRef<LFunctionStream>(rate, channels, length, copy, kDocumentFullScale), kFullScale16);
+      LLimiterStream limited(known, kFullScale16);
+      EXPECT_EQ(test::ReadInSlices(limited, length, 7), test::ReadFrames(reference, length)) << level << " " << percent;
+      limited.Seek(rate / 2);
+      reference.Seek(rate / 2);
+      EXPECT_EQ(limited.Position(), rate / 2);
+      EXPECT_EQ(test::ReadFrames(limited, 1000), test::ReadFrames(reference, 1000));
     }
   }
 }

@@ -148,24 +148,30 @@ TEST(BlockWriterTest, FileSizesAndPeakSummary) {
   EXPECT_EQ(Store().ReferenceCount(segment.Block()), 1);
 }
 
-TEST(BlockWriterTest, SeekRewritesFromTheFrameAndRestartsThatGroup) {
-  LSegmentList list;
-  auto writer = MakeRef<LBlockWriter>(44100, list, 1);
-  std::vector<int32_t> loud(600, 300000);
-  writer->Write(loud.data(), 600);
-  writer->Seek(300);  // group 1 restarts with a fill of 44
-  std::vector<int32_t> quiet(212, 4096);
-  writer->Write(quiet.data(), 212);  // frames 300..511 complete group 1
-  writer->Finish();
-  EXPECT_EQ(list.Length(), 512);
-  const std::string peaks = PeaksOf(list);
-  ASSERT_GE(peaks.size(), 4u);
-  EXPECT_EQ(static_cast<uint8_t>(peaks[0]), 146);  // 300000 >> 11
-  EXPECT_EQ(static_cast<uint8_t>(peaks[2]), 2);    // only what was written after the seek
-  std::vector<int32_t> audio = test::ReadAll(*OpenSegmentStream(list));
-  EXPECT_EQ(audio[299], 300000);
-  EXPECT_EQ(audio[300], 4096);
-  EXPECT_EQ(audio[511], 4096);
+// The recorder seeks back to drop a quiet tail. The group the seek lands in keeps the frames
+// before it, so its entry must still cover them; a group that starts at the seek is new.
+TEST(BlockWriterTest, SeekRewritesFromTheFrameAndTheGroupStillCoversWhatStays) {
+  for (int32_t seek : {300, 560, 256}) {
+    LSegmentList list;
+    auto writer = MakeRef<LBlockWriter>(44100, list, 1);
+    std::vector<int32_t> loud(600, 300000);
+    writer->Write(loud.data(), 600);
+    writer->Seek(seek);  // 300: into a finished group; 560: into the group being filled
+    std::vector<int32_t> quiet(1024 - static_cast<size_t>(seek), 4096);
+    writer->Write(quiet.data(), static_cast<int32_t>(quiet.size()));
+    writer->Finish();
+    EXPECT_EQ(list.Length(), 1024);
+    const std::string peaks = PeaksOf(list);
+    ASSERT_EQ(peaks.size(), 8u);
+    const int group = seek / 256;
+    EXPECT_EQ(static_cast<uint8_t>(peaks[0]), 146);  // 300000 >> 11
+    EXPECT_EQ(static_cast<uint8_t>(peaks[2 * group]), seek % 256 == 0 ? 2 : 146) << seek;
+    EXPECT_EQ(static_cast<uint8_t>(peaks[6]), 2);  // 4096 >> 11
+    std::vector<int32_t> audio = test::ReadAll(*OpenSegmentStream(list));
+    EXPECT_EQ(audio[static_cast<size_t>(seek) - 1], 300000);
+    EXPECT_EQ(audio[static_cast<size_t>(seek)], 4096);
+    EXPECT_EQ(audio[1023], 4096);
+  }
 }
 
 TEST(BlockWriterTest, NothingWrittenLeavesAnEmptyListAndNoBlock) {
