@@ -7,8 +7,9 @@
 namespace klangor {
 namespace {
 
-// Lanes of 16 samples hold whole frames when the channel count divides 16, so that lane l
-// belongs to channel l % channels and the lanes are scanned as vectors.
+// Lanes of 16 samples hold whole frames when the channel count divides 16 (1, 2, 4, 8 or 16,
+// all powers of two), so that lane l belongs to channel l & (channels - 1) and the lanes are
+// scanned as vectors.
 constexpr int kLanes = 16;
 
 [[gnu::always_inline]] inline void Widen(const int32_t* __restrict frames, size_t frameCount, int channels,
@@ -25,7 +26,7 @@ constexpr int kLanes = 16;
       }
     }
     for (int l = 0; l < kLanes; ++l) {
-      LExtremes& e = perChannel[l % channels];
+      LExtremes& e = perChannel[l & (channels - 1)];
       e.largest = std::max(e.largest, largest[l]);
       e.smallest = std::min(e.smallest, smallest[l]);
     }
