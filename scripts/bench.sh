@@ -63,9 +63,7 @@ peak_rss_mb() {
 }
 
 # Wall-clock and CPU seconds (user + sys) of one run: "WALL CPU".
-wall_# Each run starts with the files of the one before written out (sync), so that it does not
-# pay for their write-back.
-cpu_of() {
+wall_cpu_of() {
   local clean=$1; shift
   rm -rf $clean
   sync
