@@ -34,11 +34,15 @@ int32_t LLimiterStream::ReadBlockGain(int index) {
 
 void LLimiterStream::Prime() {
   primed_ = true;
-  // An input that shows it stays within the limit to its end passes untouched: every block
-  // would have unity gain.
-  const int32_t left = Input().Length() - Input().Position();
-  passThrough_ = left > 0 && Input().StaysWithin(left, limit_, -(limit_ + 16));
-  if (passThrough_) return;
+  // When the input shows that a window and the three blocks after it stay within the limit,
+  // the window passes untouched: its blocks and the look-ahead of its last ones all have
+  // unity gain. The limiter then primes again at the window's end, which is a whole number
+  // of blocks away, and is in the state it would have reached block by block.
+  const int32_t window = block_ * kPassBlocks;
+  if (Input().StaysWithin(window + 3 * block_, limit_, -(limit_ + 16))) {
+    passLeft_ = window;
+    return;
+  }
   current_ = 0;
   previousGain_ = currentGain_ = ReadBlockGain(0);
   nextGain_ = ReadBlockGain(1);
@@ -71,14 +75,18 @@ void LLimiterStream::PlanRamp() {
 }
 
 void LLimiterStream::Read(int32_t* frames, int32_t frameCount) {
-  if (frameCount <= 0) return;
-  if (!primed_) Prime();
-  if (passThrough_) {
-    Input().Read(frames, frameCount);
-    return;
-  }
   const int channels = Channels();
   while (frameCount > 0) {
+    if (!primed_) Prime();
+    if (passLeft_ > 0) {
+      const int32_t n = std::min(passLeft_, frameCount);
+      Input().Read(frames, n);
+      frames += static_cast<size_t>(n) * channels;
+      frameCount -= n;
+      passLeft_ -= n;
+      if (passLeft_ == 0) primed_ = false;
+      continue;
+    }
     if (offset_ >= block_) Rotate();
     const int32_t n = std::min(block_ - offset_, frameCount);
     const int32_t* source = Buffer(current_) + static_cast<size_t>(offset_) * channels;
@@ -95,13 +103,14 @@ void LLimiterStream::Read(int32_t* frames, int32_t frameCount) {
 }
 
 int32_t LLimiterStream::Position() const {
-  if (!primed_ || passThrough_) return Input().Position();
+  if (!primed_ || passLeft_ > 0) return Input().Position();
   return static_cast<int32_t>(int64_t{Input().Position()} + offset_ - 3 * int64_t{block_});
 }
 
 void LLimiterStream::Seek(int32_t frame) {
   Input().Seek(frame);
   primed_ = false;
+  passLeft_ = 0;
 }
 
 LRef<LSoundStream> MakeLimiter(LRef<LSoundStream> input, int32_t limit) {

@@ -13,8 +13,9 @@
 //
 // The limit is kept within 0..4194303 (larger limits would overflow the block gain), and the
 // stream's full scale is the limit. Output does not depend on how the caller slices its
-// reads; Seek re-primes the look-ahead from the new position. An input that shows it stays
-// within the limit to its end (StaysWithin) is read straight through, with the same result.
+// reads; Seek re-primes the look-ahead from the new position. Where the input shows that it
+// stays within the limit (StaysWithin), windows of kPassBlocks blocks are read straight
+// through, with the same result.
 
 #include <cstdint>
 #include <vector>
@@ -25,6 +26,8 @@
 namespace klangor {
 
 inline constexpr int32_t kLimiterCeiling = 4194303;
+// The blocks of a window that an input within the limit passes straight through.
+inline constexpr int32_t kPassBlocks = 1024;
 
 // The Q24 gain of a block with peak `peak` under the limit (the limit clamped to
 // 0..4194303).
@@ -62,7 +65,7 @@ class LLimiterStream final : public LSoundFilter {
   int32_t step_ = 0;
   int32_t offset_ = 0;     // frames of the current block already output
   bool primed_ = false;
-  bool passThrough_ = false;  // the input stays within the limit: no look-ahead
+  int32_t passLeft_ = 0;   // frames of a window read straight through
 };
 
 // The input itself when its full scale is at most `limit`, else a limiter stream over it.

@@ -131,5 +131,27 @@ TEST(LimiterTest, BlockStoreSoundsGiveTheSameResultWithTheirPeaksKnown) {
   }
 }
 
+// A quiet sound passes in windows of whole blocks; a loud burst just before, at or after a
+// window's end must be limited exactly as a limiter that knows nothing limits it.
+TEST(LimiterTest, PassedWindowsEndInTheStateOfTheBlockByBlockLimiter) {
+  const int32_t rate = 8000;
+  const int32_t block = rate / 35;
+  const int32_t window = block * kPassBlocks;
+  const int32_t length = 2 * window + 5000;
+  for (int32_t burst : {-1, window - 100, window + block, window + 2 * block + 10, window + 3 * block + 10,
+                        window + 600 * block}) {
+    std::vector<int32_t> samples(static_cast<size_t>(length));
+    for (size_t i = 0; i < samples.size(); ++i) {
+      samples[i] = static_cast<int32_t>((static_cast<int64_t>(i) * 7919) % 600001) - 300000;
+    }
+    if (burst >= 0) std::fill_n(samples.begin() + burst, 50, 900000);
+    LSegmentList list = test::MakeSound(rate, 1, samples);
+    auto copy = [&](int64_t frame, int) { return samples[static_cast<size_t>(frame)]; };
+    LLimiterStream reference(MakeRef<LFunctionStream>(rate, 1, length, copy, kDocumentFullScale), kFullScale16);
+    LLimiterStream limited(OpenSegmentStream(list), kFullScale16);
+    EXPECT_EQ(test::ReadInSlices(limited, length, 3), test::ReadFrames(reference, length)) << burst;
+  }
+}
+
 }  // namespace
 }  // namespace klangor
