@@ -16,10 +16,12 @@ constexpr int kLanes = 16;
                                          LExtremes* __restrict perChannel) {
   const size_t samples = frameCount * static_cast<size_t>(channels);
   size_t i = 0;
-  if (kLanes % channels == 0) {
-    int32_t largest[kLanes] = {};
-    int32_t smallest[kLanes] = {};
-    for (; i + kLanes <= samples; i += kLanes) {
+  if (kLanes % channels == 0 && samples >= kLanes) {
+    int32_t largest[kLanes];
+    int32_t smallest[kLanes];
+    std::copy_n(frames, kLanes, largest);
+    std::copy_n(frames, kLanes, smallest);
+    for (i = kLanes; i + kLanes <= samples; i += kLanes) {
       for (int l = 0; l < kLanes; ++l) {
         largest[l] = std::max(largest[l], frames[i + l]);
         smallest[l] = std::min(smallest[l], frames[i + l]);
@@ -40,19 +42,11 @@ constexpr int kLanes = 16;
   }
 }
 
-[[gnu::target("avx2")]] void WidenAvx2(const int32_t* frames, size_t frameCount, int channels, LExtremes* perChannel) {
-  Widen(frames, frameCount, channels, perChannel);
-}
-
-void WidenPortable(const int32_t* frames, size_t frameCount, int channels, LExtremes* perChannel) {
-  Widen(frames, frameCount, channels, perChannel);
-}
-
 }  // namespace
 
 void WidenFrameExtremes(const int32_t* frames, size_t frameCount, int channels, LExtremes* perChannel) {
   if (frameCount == 0 || channels <= 0) return;
-  (UseAvx2() ? WidenAvx2 : WidenPortable)(frames, frameCount, channels, perChannel);
+  RunBestCode<Widen>(frames, frameCount, channels, perChannel);
 }
 
 LExtremes ExtremesOf(const int32_t* samples, size_t sampleCount) {

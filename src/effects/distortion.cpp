@@ -6,6 +6,7 @@
 #include "dsp/effect_math.h"
 #include "dsp/fixed_point.h"
 #include "effects/effect_command.h"
+#include "platform/cpu_features.h"
 #include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 
@@ -41,10 +42,11 @@ LDistortionCurve MakeDistortionCurve(double degree, int level) {
   return curve;
 }
 
+namespace {
+
 // Each piece of the curve is a Q24 product plus an offset, so the piece is chosen first and
-// one product taken. Compiled for AVX2 as well, whose 32-bit multiply the product needs.
-[[gnu::target_clones("avx2", "default")]] void ApplyDistortion(const LDistortionCurve& curve, int32_t* samples,
-                                                                size_t count) {
+// one product taken. Run on AVX2 where there is one, whose 32-bit multiply the product needs.
+[[gnu::always_inline]] inline void ApplyDistortionCode(const LDistortionCurve& curve, int32_t* samples, size_t count) {
   const auto t1 = static_cast<uint32_t>(curve.innerThreshold);
   const auto t = static_cast<uint32_t>(curve.threshold);
   const int32_t inner = curve.inner;
@@ -63,6 +65,12 @@ LDistortionCurve MakeDistortionCurve(double degree, int level) {
     const uint32_t offset = innerPiece ? 0u : (middlePiece ? o1 : o2);
     samples[i] = static_cast<int32_t>(static_cast<uint32_t>(MulQ24(x, slope)) + (negative ? 0u - offset : offset));
   }
+}
+
+}  // namespace
+
+void ApplyDistortion(const LDistortionCurve& curve, int32_t* samples, size_t count) {
+  RunBestCode<ApplyDistortionCode>(curve, samples, count);
 }
 
 LDistortionStream::LDistortionStream(LRef<LSoundStream> input, const LDistortionCurve& curve)

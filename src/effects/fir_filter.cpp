@@ -7,6 +7,7 @@
 
 #include "dsp/effect_math.h"
 #include "dsp/fixed_point.h"
+#include "platform/cpu_features.h"
 
 namespace klangor {
 namespace {
@@ -162,17 +163,17 @@ class LExactFft {
   std::vector<T> c1_, s1_, c2_, s2_, c3_, s3_;
 };
 
-// The transforms of the fast convolution, compiled for AVX2 as well as for the baseline.
-[[gnu::target_clones("avx2", "default")]] void ForwardDouble(const LExactFft<double>& fft, double* re, double* im) {
+// The transforms of the fast convolution; they run on AVX2 where there is one (RunBestCode).
+[[gnu::always_inline]] inline void ForwardDoubleCode(const LExactFft<double>& fft, double* re, double* im) {
   fft.Forward(re, im);
 }
 
-[[gnu::target_clones("avx2", "default")]] void InverseDouble(const LExactFft<double>& fft, double* re, double* im) {
+[[gnu::always_inline]] inline void InverseDoubleCode(const LExactFft<double>& fft, double* re, double* im) {
   fft.Inverse(re, im);
 }
 
 // x = x times h, point by point, on split complex arrays of kFftSize points.
-[[gnu::target_clones("avx2", "default")]] void MultiplySpectra(double* __restrict re, double* __restrict im,
+[[gnu::always_inline]] inline void MultiplySpectraCode(double* __restrict re, double* __restrict im,
                                                                 const double* __restrict hr,
                                                                 const double* __restrict hi) {
   for (int k = 0; k < kFftSize; ++k) {
@@ -185,7 +186,7 @@ class LExactFft {
 
 // The nearest whole numbers of 8192 transform outputs (divided by the size), modulo 2^32.
 // Adding and taking away 2^52 + 2^51 rounds values below 2^51 in size to whole numbers.
-[[gnu::target_clones("avx2", "default")]] void RoundSums(const double* __restrict values,
+[[gnu::always_inline]] inline void RoundSumsCode(const double* __restrict values,
                                                           uint32_t* __restrict acc) {
   constexpr double kScale = 1.0 / kFftSize;
   constexpr double kRound = 6755399441055744.0;
@@ -200,7 +201,7 @@ class LExactFft {
 // the paired sum h[0] x[n] + sum of h[k] (x[n + k] + x[n - k]) modulo 2^32. The 16-bit
 // products vectorise as multiply-adds of neighbouring taps; four outputs share each kernel
 // load.
-[[gnu::target_clones("avx2", "default")]] void DotBlock(const int16_t* __restrict kernel,
+[[gnu::always_inline]] inline void DotBlockCode(const int16_t* __restrict kernel,
                                                          const int16_t* __restrict x, int32_t count,
                                                          uint32_t* __restrict acc) {
   for (int32_t i = 0; i < count; i += 4) {
@@ -286,9 +287,9 @@ class LFirEngine {
     for (int32_t t = 0; t < kFirBufferFrames; ++t) {
       samples_[static_cast<size_t>(t)] = static_cast<int16_t>(buffer[static_cast<size_t>(t) * channels + channel]);
     }
-    DotBlock(low_.data(), samples_.data(), kFirBlockFrames, acc);
+    RunBestCode<DotBlockCode>(low_.data(), samples_.data(), kFirBlockFrames, acc);
     if (!split_) return;
-    DotBlock(high_.data(), samples_.data(), kFirBlockFrames, partial_.data());
+    RunBestCode<DotBlockCode>(high_.data(), samples_.data(), kFirBlockFrames, partial_.data());
     for (int32_t i = 0; i < kFirBlockFrames; ++i) acc[i] += partial_[static_cast<size_t>(i)] << 15;
   }
 
@@ -339,14 +340,14 @@ class LFirEngine {
     std::fill(re_.begin() + kFirBufferFrames, re_.end(), 0.0);
     std::fill(im_.begin() + kFirBufferFrames, im_.end(), 0.0);
 
-    ForwardDouble(fft_, re_.data(), im_.data());
-    MultiplySpectra(re_.data(), im_.data(), spectrumRe_.data(), spectrumIm_.data());
-    InverseDouble(fft_, re_.data(), im_.data());
+    RunBestCode<ForwardDoubleCode>(fft_, re_.data(), im_.data());
+    RunBestCode<MultiplySpectraCode>(re_.data(), im_.data(), spectrumRe_.data(), spectrumIm_.data());
+    RunBestCode<InverseDoubleCode>(fft_, re_.data(), im_.data());
 
     // Output i is term i + 4094 of the linear convolution; the true values are integers
     // below 2^44, so rounding recovers them, and the cast to 32 bits wraps as the direct form.
-    RoundSums(re_.data() + kTaps - 1, firstAcc);
-    if (second >= 0) RoundSums(im_.data() + kTaps - 1, secondAcc);
+    RunBestCode<RoundSumsCode>(re_.data() + kTaps - 1, firstAcc);
+    if (second >= 0) RunBestCode<RoundSumsCode>(im_.data() + kTaps - 1, secondAcc);
     return true;
   }
 

@@ -7,6 +7,7 @@
 #include "dsp/effect_math.h"
 #include "effects/echo.h"
 #include "effects/effect_command.h"
+#include "platform/cpu_features.h"
 #include "settings/settings_keys.h"
 #include "store/segment_stream.h"
 
@@ -33,7 +34,7 @@ int32_t SaturatingAdd(int32_t x, int32_t s) {
 // run writes: first every output from the line as it was, then the line takes the outputs.
 // With small gains (levels up to 100 %) the five taps add up to less than 2^31 in size, and
 // the whole run stays in 32-bit arithmetic; otherwise it is computed in 64 bits.
-[[gnu::target_clones("avx2", "default")]] void ReverbRun(int32_t* __restrict samples, int32_t* __restrict line,
+[[gnu::always_inline]] inline void ReverbRunCode(int32_t* __restrict samples, int32_t* __restrict line,
                                                           const int32_t* __restrict tap0,
                                                           const int32_t* __restrict tap1,
                                                           const int32_t* __restrict tap2,
@@ -91,7 +92,7 @@ void LReverbStream::Read(int32_t* frames, int32_t frameCount) {
       if (reads[i] >= length) reads[i] -= length;
       run = std::min(run, length - reads[i]);
     }
-    ReverbRun(frames + done, line_.data() + write_, line_.data() + reads[0], line_.data() + reads[1],
+    RunBestCode<ReverbRunCode>(frames + done, line_.data() + write_, line_.data() + reads[0], line_.data() + reads[1],
               line_.data() + reads[2], line_.data() + reads[3], run, gains_, narrow_);
     done += run;
     write_ += run;

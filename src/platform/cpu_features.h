@@ -1,5 +1,7 @@
 #pragma once
-// Processor features that pick a hot loop's code path once at run time.
+// Processor features that pick a hot loop's code path at run time.
+
+#include <utility>
 
 namespace klangor {
 
@@ -10,5 +12,28 @@ bool UseAvx2();
 // Allows or forbids AVX2 from now on (tests run both paths). Forbidding always holds;
 // allowing still needs the processor.
 void SetAvx2Allowed(bool allowed);
+
+// Runs `Body`, an always-inline function, compiled for AVX2 when UseAvx2() holds and for the
+// baseline x86-64 otherwise: one source gives both code paths, and the build runs on any
+// x86-64. The results must not depend on the path (integer or exactly rounded arithmetic).
+#if defined(__x86_64__)
+template <auto Body, typename... Args>
+[[gnu::target("avx2"), gnu::noinline]] decltype(auto) RunAvx2Code(Args&&... args) {
+  return Body(std::forward<Args>(args)...);
+}
+#endif
+
+template <auto Body, typename... Args>
+[[gnu::noinline]] decltype(auto) RunPortableCode(Args&&... args) {
+  return Body(std::forward<Args>(args)...);
+}
+
+template <auto Body, typename... Args>
+decltype(auto) RunBestCode(Args&&... args) {
+#if defined(__x86_64__)
+  if (UseAvx2()) return RunAvx2Code<Body>(std::forward<Args>(args)...);
+#endif
+  return RunPortableCode<Body>(std::forward<Args>(args)...);
+}
 
 }  // namespace klangor

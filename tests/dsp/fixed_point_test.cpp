@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <vector>
 
+#include "audio/sample_extremes.h"
 #include "dsp/fixed_point.h"
+#include "platform/cpu_features.h"
 
 namespace klangor {
 namespace {
@@ -77,6 +80,35 @@ TEST(FixedPointTest, PeakIsTheLargerOfTheLargestAndTheNegatedSmallest) {
   EXPECT_EQ(peak({5, -7, 6}), 7);
   EXPECT_EQ(peak({-524288, 524272}), 524288);
   EXPECT_EQ(peak({3, kMin}), kMax);  // the most negative sample does not overflow
+}
+
+// The lane scan against a plain one, for channel counts that fill its lanes and others, with
+// tails of every length and the extreme samples in every position.
+TEST(FixedPointTest, FrameExtremesOfEveryChannelOnBothCodePaths) {
+  std::mt19937 random(7);
+  for (bool avx2 : {true, false}) {
+    SetAvx2Allowed(avx2);
+    for (int channels : {1, 2, 3, 4, 6, 8}) {
+      for (size_t frames : {0u, 1u, 7u, 8u, 17u, 256u, 1001u}) {
+        std::vector<int32_t> samples(frames * channels);
+        for (int32_t& v : samples) v = std::uniform_int_distribution<int32_t>(kMin, kMax)(random) >> (random() % 20);
+        if (!samples.empty()) samples[random() % samples.size()] = kMin;
+        std::vector<LExtremes> expected(static_cast<size_t>(channels), LExtremes{-5, 5});
+        for (size_t i = 0; i < samples.size(); ++i) {
+          LExtremes& e = expected[i % static_cast<size_t>(channels)];
+          e.largest = std::max(e.largest, samples[i]);
+          e.smallest = std::min(e.smallest, samples[i]);
+        }
+        std::vector<LExtremes> got(static_cast<size_t>(channels), LExtremes{-5, 5});
+        WidenFrameExtremes(samples.data(), frames, channels, got.data());
+        for (int c = 0; c < channels; ++c) {
+          EXPECT_EQ(got[c].largest, expected[c].largest) << avx2 << " " << channels << " " << frames;
+          EXPECT_EQ(got[c].smallest, expected[c].smallest) << avx2 << " " << channels << " " << frames;
+        }
+      }
+    }
+  }
+  SetAvx2Allowed(true);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "audio/progress.h"
 #include "audio/sound_stream.h"
 #include "effects/level.h"
+#include "platform/cpu_features.h"
 #include "store/segment_stream.h"
 #include "store/sound_document.h"
 #include "support/test_streams.h"
@@ -96,6 +97,17 @@ inline LRef<LSoundStream> ToneStream(int32_t rate, int channels, int32_t frames,
 }
 
 // --- Reading ---
+
+// Runs `check` with the AVX2 code paths (where the processor has them) and with the portable
+// ones: both must give the same results.
+inline void ForEachCodePath(const std::function<void()>& check) {
+  for (bool avx2 : {true, false}) {
+    SCOPED_TRACE(avx2 ? "AVX2 code" : "portable code");
+    SetAvx2Allowed(avx2);
+    check();
+  }
+  SetAvx2Allowed(true);
+}
 
 inline std::vector<int32_t> ReadFrames(LSoundStream& stream, int32_t frameCount) {
   std::vector<int32_t> samples(static_cast<size_t>(frameCount) * stream.Channels());
