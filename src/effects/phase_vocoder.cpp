@@ -1,6 +1,7 @@
 #include "effects/phase_vocoder.h"
 
 #include "dsp/effect_math.h"
+#include "platform/cpu_features.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,7 +20,7 @@ constexpr double kMaxSpeed = 8.0;
 constexpr float kRoundMagic = 12582912.0f;
 
 // An angle brought into -pi..pi by whole turns (for angles within a few thousand turns).
-inline float WrapAngle(float x) {
+[[gnu::always_inline]] inline float WrapAngle(float x) {
   constexpr float kTurn = 6.28318531f;
   const float turns = (x * (1.0f / kTurn) + kRoundMagic) - kRoundMagic;
   return x - turns * kTurn;
@@ -27,7 +28,7 @@ inline float WrapAngle(float x) {
 
 // atan2 in single precision (error about 1e-7): the angle of the smaller over the larger
 // coordinate, reduced below tan(pi/8) around pi/4, then put into its octant.
-inline float FastAtan2(float y, float x) {
+[[gnu::always_inline]] inline float FastAtan2(float y, float x) {
   const float ax = std::fabs(x);
   const float ay = std::fabs(y);
   const float big = std::max(ax, ay);
@@ -47,7 +48,7 @@ inline float FastAtan2(float y, float x) {
 
 // sin and cos of t within [-pi, pi]: reflected into [-pi/2, pi/2] and then by their series
 // (error below 4e-7).
-inline void FastSinCos(float t, float* sine, float* cosine) {
+[[gnu::always_inline]] inline void FastSinCos(float t, float* sine, float* cosine) {
   const bool high = t > 1.57079633f;
   const bool low = t < -1.57079633f;
   const float y = high ? 3.14159265f - t : (low ? -3.14159265f - t : t);
@@ -59,7 +60,7 @@ inline void FastSinCos(float t, float* sine, float* cosine) {
 
 // Per bin k: the magnitude, the measured phase, and the running phase's change over the hop,
 // wrap(phi - k wa - P(k)); P(k) becomes phi - k wa reduced to one turn.
-void MeasureBins(int bins, uint32_t analysisTurn, uint32_t mask, float binAngle, const float* __restrict re,
+[[gnu::always_inline]] inline void MeasureBins(int bins, uint32_t analysisTurn, uint32_t mask, float binAngle, const float* __restrict re,
                  const float* __restrict im, float* __restrict magnitude, float* __restrict measured,
                  float* __restrict phase, float* __restrict change) {
   for (int k = 0; k < bins; ++k) {
@@ -76,7 +77,7 @@ void MeasureBins(int bins, uint32_t analysisTurn, uint32_t mask, float binAngle,
 }
 
 // The bins rebuilt from their magnitudes at the output phases (left reduced to one turn).
-void RebuildBins(int bins, const float* __restrict magnitude, float* __restrict output, float* __restrict re,
+[[gnu::always_inline]] inline void RebuildBins(int bins, const float* __restrict magnitude, float* __restrict output, float* __restrict re,
                  float* __restrict im) {
   for (int k = 0; k < bins; ++k) {
     const float reduced = WrapAngle(output[k]);
@@ -89,6 +90,125 @@ void RebuildBins(int bins, const float* __restrict magnitude, float* __restrict 
   }
 }
 
+// The arrays and constants of one channel's frame for the per-bin work.
+struct LBinArgs {
+  int bins;
+  uint32_t analysisTurn;  // A mod N
+  uint32_t hopTurn;       // synthesis hop mod N
+  uint32_t mask;          // N - 1
+  float binAngle;         // 2 pi / N
+  float ratio;            // h
+  bool firstFrame;
+  float* re;
+  float* im;
+  float* magnitude;  // with a 0 before bin 0 and after the last
+  float* measured;
+  float* phase;
+  float* change;
+  float* output;
+  float* lead;
+  float* nextLead;
+  int32_t* flags;
+};
+
+// Output phases after the first frame. Each spectral peak p (a bin louder than its left
+// neighbour and at least as loud as its right one) advances by k x 2 pi hop / N plus h times
+// its change; every bin j of its region gets the same lead, output = lead(p) + measured(j),
+// lead(p) = advance(p) - measured(p). A region reaches from the quietest bin after the
+// previous peak (the first, of equal ones) to the quietest bin before the next. Between two
+// peaks the magnitudes fall (or stay) and then rise strictly, so a bin left of peak q belongs
+// to q exactly when the magnitudes from it up to q never fall: one backward pass finds these
+// bins, one forward pass hands the others the previous peak's lead. Both passes are free of
+// branches, and the comparisons before them run over whole frames.
+[[gnu::always_inline]] inline void LockPhases(const LBinArgs& a) {
+  const int bins = a.bins;
+  const float* __restrict magnitude = a.magnitude;  // with a 0 before bin 0 and after the last
+  const float* __restrict measured = a.measured;
+  const float* __restrict change = a.change;
+  float* __restrict output = a.output;
+  float* __restrict lead = a.lead;
+  float* __restrict nextLead = a.nextLead;
+  int32_t* __restrict flags = a.flags;
+  const float binAngle = a.binAngle;
+  const float ratio = a.ratio;
+  const uint32_t hopTurn = a.hopTurn;
+  const uint32_t mask = a.mask;
+  const auto advance = [&](int k) {
+    return output[k] + static_cast<float>(static_cast<int32_t>((static_cast<uint32_t>(k) * hopTurn) & mask)) * binAngle +
+           ratio * change[k];
+  };
+  for (int k = 0; k < bins; ++k) {
+    lead[k] = advance(k) - measured[k];
+    const float m = magnitude[k];
+    const int32_t peak = (m > magnitude[k - 1]) & (m >= magnitude[k + 1]);
+    const int32_t notFalling = m <= magnitude[k + 1];
+    flags[k] = peak | (notFalling << 1);
+  }
+  float next = 0.0f;
+  int32_t chain = 0;  // bin k + 1 is the next peak or reaches it without falling
+  int32_t peaks = 0;
+  for (int k = bins - 1; k >= 0; --k) {
+    const int32_t peak = flags[k] & 1;
+    const int32_t toNext = (peak ^ 1) & chain & (flags[k] >> 1);
+    flags[k] = peak | (toNext << 1);
+    nextLead[k] = next;
+    next = peak ? lead[k] : next;
+    chain = peak | toNext;
+    peaks += peak;
+  }
+  if (peaks == 0) {
+    for (int k = 0; k < bins; ++k) output[k] = advance(k);  // no peak: every bin on its own
+    return;
+  }
+  float previous = next;  // the first peak's region starts at bin 0
+  for (int k = 0; k < bins; ++k) {
+    const int32_t f = flags[k];
+    previous = (f & 1) ? lead[k] : previous;
+    output[k] = ((f & 2) ? nextLead[k] : previous) + measured[k];
+  }
+}
+
+// Measurement, output phases and the rebuilt bins of one channel's frame.
+[[gnu::always_inline]] inline void BinWork(const LBinArgs& a) {
+  MeasureBins(a.bins, a.analysisTurn, a.mask, a.binAngle, a.re, a.im, a.magnitude, a.measured, a.phase, a.change);
+  if (a.firstFrame) {
+    std::copy(a.measured, a.measured + a.bins, a.output);
+  } else {
+    LockPhases(a);
+  }
+  RebuildBins(a.bins, a.magnitude, a.output, a.re, a.im);
+}
+
+// The frame's samples of one channel (every `step`th) under the analysis window.
+[[gnu::always_inline]] inline void WindowIn(int n, int step, const int32_t* __restrict samples,
+                                            const float* __restrict window, float* __restrict frame) {
+  for (int i = 0; i < n; ++i) frame[i] = static_cast<float>(samples[static_cast<size_t>(i) * step]) * window[i];
+}
+
+// The inverse transform under the synthesis window added to the overlap.
+[[gnu::always_inline]] inline void AddOut(int n, const float* __restrict back, const float* __restrict synthesis,
+                                          float* __restrict overlap) {
+  for (int i = 0; i < n; ++i) overlap[i] += back[i] * synthesis[i];
+}
+
+void BinWorkPortable(const LBinArgs& a) { BinWork(a); }
+void WindowInPortable(int n, int step, const int32_t* samples, const float* window, float* frame) {
+  WindowIn(n, step, samples, window, frame);
+}
+void AddOutPortable(int n, const float* back, const float* synthesis, float* overlap) {
+  AddOut(n, back, synthesis, overlap);
+}
+
+// The same loops compiled for AVX2 (8 bins a step); called only when UseAvx2() holds. Without
+// fused multiply-adds both copies round alike and give the same samples.
+[[gnu::target("avx2")]] void BinWorkAvx2(const LBinArgs& a) { BinWork(a); }
+[[gnu::target("avx2")]] void WindowInAvx2(int n, int step, const int32_t* samples, const float* window, float* frame) {
+  WindowIn(n, step, samples, window, frame);
+}
+[[gnu::target("avx2")]] void AddOutAvx2(int n, const float* back, const float* synthesis, float* overlap) {
+  AddOut(n, back, synthesis, overlap);
+}
+
 }  // namespace
 
 int PhaseVocoderSize(int32_t sampleRate) { return std::min(TransformSizeFor(sampleRate / 32), kMaxSize); }
@@ -98,7 +218,8 @@ LPhaseVocoderStream::LPhaseVocoderStream(LRef<LSoundStream> input, double speed)
       channels_(Channels()),
       size_(PhaseVocoderSize(SampleRate())),
       synthesisHop_(size_ / 8),
-      fft_(size_) {
+      fft_(size_),
+      wide_(UseAvx2()) {
   if (!(speed > 0.0)) speed = 1e-6;
   speed = std::min(speed, kMaxSpeed);
   const double hop = synthesisHop_ * speed;
@@ -135,7 +256,10 @@ LPhaseVocoderStream::LPhaseVocoderStream(LRef<LSoundStream> input, double speed)
 
   phase_.assign(static_cast<size_t>(channels_) * (n / 2), 0.0f);
   output_.assign(static_cast<size_t>(channels_) * (n / 2), 0.0f);
-  magnitude_.resize(n / 2);
+  magnitude_.assign(n / 2 + 2, 0.0f);  // bins 0 .. N/2 - 1 from index 1, zeros around them
+  lead_.resize(n / 2);
+  nextLead_.resize(n / 2);
+  flags_.resize(n / 2);
   measured_.resize(n / 2);
   change_.resize(n / 2);
   overlap_.assign(static_cast<size_t>(channels_) * n, 0.0f);
@@ -213,77 +337,38 @@ void LPhaseVocoderStream::ReadInputUpTo(int64_t end) {
 void LPhaseVocoderStream::ProcessChannel(int channel, const int32_t* firstFrame) {
   const int n = size_;
   const int bins = n / 2;
-  float* frame = frame_.data();
-  const float* window = window_.data();
-  const int c = channels_;
-  for (int i = 0; i < n; ++i) frame[i] = static_cast<float>(firstFrame[static_cast<size_t>(i) * c + channel]) * window[i];
-  fft_.RealForward(frame, re_.data(), im_.data());
+  (wide_ ? WindowInAvx2 : WindowInPortable)(n, channels_, firstFrame + channel, window_.data(), frame_.data());
+  fft_.RealForward(frame_.data(), re_.data(), im_.data());
 
-  // Magnitudes, measured phases, and the change of each bin's running phase over the hop:
-  // wrap(phi - k wa - P(k)), where k wa = k x 2 pi A / N (reduced exactly in integers) and
-  // wrap(x) is the remainder of x + pi modulo 2 pi, minus pi. Only that change is used, so
-  // P(k) is kept reduced to one turn (which leaves the wrapped change as it is).
+  // The running phases' change uses k wa = k x 2 pi A / N reduced exactly in integers.
   const auto mask = static_cast<uint32_t>(n - 1);
   const auto analysisTurn = static_cast<uint32_t>(FloorDiv(analysisEnd_, n) * -n + analysisEnd_);
-  const float binAngle = static_cast<float>(kTwoPi / n);
-  float* phase = phase_.data() + static_cast<size_t>(channel) * bins;
   float* re = re_.data();
   float* im = im_.data();
-  float* magnitude = magnitude_.data();
-  float* measured = measured_.data();
-  float* change = change_.data();
-  MeasureBins(bins, analysisTurn, mask, binAngle, re, im, magnitude, measured, phase, change);
-
-  // Output phases. The first frame keeps the measured ones. Afterwards each spectral peak
-  // advances by k x 2 pi hop / N plus h times the change of its running phase (its own
-  // frequency over the synthesis hop), and the bins around it (up to the quietest bin
-  // towards the next peak) keep their measured offsets to it, so that the bins of one
-  // partial stay in step with one another.
-  float* output = output_.data() + static_cast<size_t>(channel) * bins;
-  if (firstFrame_) {
-    for (int k = 0; k < bins; ++k) output[k] = measured[k];
-  } else {
-    const auto hopTurn = static_cast<uint32_t>(synthesisHop_ % n);
-    const auto ratio = static_cast<float>(ratio_);
-    auto advance = [&](int k) {
-      return output[k] + static_cast<float>(static_cast<int32_t>((static_cast<uint32_t>(k) * hopTurn) & mask)) * binAngle + ratio * change[k];
-    };
-    int regionStart = 0;
-    int peak = -1;
-    for (int k = 0; k < bins; ++k) {
-      const float left = k > 0 ? magnitude[k - 1] : 0.0f;
-      const float right = k + 1 < bins ? magnitude[k + 1] : 0.0f;
-      if (!(magnitude[k] > left && magnitude[k] >= right)) continue;
-      if (peak >= 0) {
-        // The region of the previous peak ends at the quietest bin between the two.
-        int quietest = peak + 1;
-        for (int j = peak + 2; j < k; ++j) {
-          if (magnitude[j] < magnitude[quietest]) quietest = j;
-        }
-        const float lead = advance(peak) - measured[peak];
-        for (int j = regionStart; j < quietest; ++j) output[j] = lead + measured[j];
-        regionStart = quietest;
-      }
-      peak = k;
-    }
-    if (peak >= 0) {
-      const float lead = advance(peak) - measured[peak];
-      for (int j = regionStart; j < bins; ++j) output[j] = lead + measured[j];
-    } else {
-      for (int k = 0; k < bins; ++k) output[k] = advance(k);
-    }
-  }
-
-  RebuildBins(bins, magnitude, output, re, im);
+  const LBinArgs args{bins,
+                      analysisTurn,
+                      static_cast<uint32_t>(synthesisHop_ % n),
+                      mask,
+                      static_cast<float>(kTwoPi / n),
+                      static_cast<float>(ratio_),
+                      firstFrame_,
+                      re,
+                      im,
+                      magnitude_.data() + 1,
+                      measured_.data(),
+                      phase_.data() + static_cast<size_t>(channel) * bins,
+                      change_.data(),
+                      output_.data() + static_cast<size_t>(channel) * bins,
+                      lead_.data(),
+                      nextLead_.data(),
+                      flags_.data()};
+  (wide_ ? BinWorkAvx2 : BinWorkPortable)(args);
   re[bins] = 0.0f;
   im[bins] = 0.0f;
   im[0] = 0.0f;
   fft_.RealInverse(re, im, back_.data());
-
-  float* overlap = overlap_.data() + static_cast<size_t>(channel) * n;
-  const float* back = back_.data();
-  const float* synthesis = synthesis_.data();
-  for (int i = 0; i < n; ++i) overlap[i] += back[i] * synthesis[i];
+  (wide_ ? AddOutAvx2 : AddOutPortable)(n, back_.data(), synthesis_.data(),
+                                        overlap_.data() + static_cast<size_t>(channel) * n);
 }
 
 void LPhaseVocoderStream::ProcessFrame() {

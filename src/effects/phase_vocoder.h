@@ -69,13 +69,17 @@ class LPhaseVocoderStream final : public LSoundFilter {
   double ratio_;         // h = synthesis hop / analysis hop
   int64_t startOffset_;  // analysis position of frame 0
   LFft fft_;
+  bool wide_;  // the AVX2 copies of the per-bin loops (UseAvx2() when made)
   std::vector<float> window_;     // analysis: Hamming / sqrt(max(0.2, v))
   std::vector<float> synthesis_;  // Hamming / overlap, with the inverse transform's 1 / N
   std::vector<float> phase_;      // per channel, N / 2 running phases (kept to one turn)
   std::vector<float> output_;     // per channel, N / 2 output phases of the last frame
-  std::vector<float> magnitude_;  // of the frame being processed, per bin
+  std::vector<float> magnitude_;  // of the frame being processed, per bin, with a 0 on each side
   std::vector<float> measured_;
   std::vector<float> change_;     // of the running phases over this hop
+  std::vector<float> lead_;       // per bin: its advance minus its measured phase
+  std::vector<float> nextLead_;   // per bin: the lead of the next peak above it
+  std::vector<int32_t> flags_;    // per bin: 1 a peak, 2 in the region of the next peak
   bool firstFrame_ = true;
   std::vector<float> overlap_;    // per channel, N samples of output being summed
   std::vector<float> frame_;
