@@ -107,8 +107,9 @@ struct LBinArgs {
   float* change;
   float* output;
   float* lead;
-  float* nextLead;
-  int32_t* flags;
+  int32_t* owner;
+  int32_t* peakAt;
+  int32_t* fallAt;
 };
 
 // Output phases after the first frame. Each spectral peak p (a bin louder than its left
@@ -117,9 +118,10 @@ struct LBinArgs {
 // lead(p) = advance(p) - measured(p). A region reaches from the quietest bin after the
 // previous peak (the first, of equal ones) to the quietest bin before the next. Between two
 // peaks the magnitudes fall (or stay) and then rise strictly, so a bin left of peak q belongs
-// to q exactly when the magnitudes from it up to q never fall: one backward pass finds these
-// bins, one forward pass hands the others the previous peak's lead. Both passes are free of
-// branches, and the comparisons before them run over whole frames.
+// to q exactly when the magnitudes from it up to q never fall. So a backward pass (the
+// nearest peak and the nearest fall above each bin) and a forward pass (the nearest peak
+// below) find every bin's peak with running minima and maxima of indices, free of branches;
+// the comparisons, the leads and the output phases run over whole frames.
 [[gnu::always_inline]] inline void LockPhases(const LBinArgs& a) {
   const int bins = a.bins;
   const float* __restrict magnitude = a.magnitude;  // with a 0 before bin 0 and after the last
@@ -127,8 +129,7 @@ struct LBinArgs {
   const float* __restrict change = a.change;
   float* __restrict output = a.output;
   float* __restrict lead = a.lead;
-  float* __restrict nextLead = a.nextLead;
-  int32_t* __restrict flags = a.flags;
+  int32_t* __restrict owner = a.owner;
   const float binAngle = a.binAngle;
   const float ratio = a.ratio;
   const uint32_t hopTurn = a.hopTurn;
@@ -137,35 +138,36 @@ struct LBinArgs {
     return output[k] + static_cast<float>(static_cast<int32_t>((static_cast<uint32_t>(k) * hopTurn) & mask)) * binAngle +
            ratio * change[k];
   };
+  // Per bin: k if it is a peak (else bins), k if it is louder than the bin above (else
+  // bins - 1, which leaves "no peak above" apart from "a peak and no fall before it").
+  int32_t* __restrict peakAt = a.peakAt;
+  int32_t* __restrict fallAt = a.fallAt;
   for (int k = 0; k < bins; ++k) {
     lead[k] = advance(k) - measured[k];
     const float m = magnitude[k];
-    const int32_t peak = (m > magnitude[k - 1]) & (m >= magnitude[k + 1]);
-    const int32_t notFalling = m <= magnitude[k + 1];
-    flags[k] = peak | (notFalling << 1);
+    peakAt[k] = (m > magnitude[k - 1]) & (m >= magnitude[k + 1]) ? k : bins;
+    fallAt[k] = m > magnitude[k + 1] ? k : bins - 1;
   }
-  float next = 0.0f;
-  int32_t chain = 0;  // bin k + 1 is the next peak or reaches it without falling
-  int32_t peaks = 0;
+  // Backward: a bin goes to the next peak at or above it when no fall comes first; else -1.
+  int32_t next = bins;
+  int32_t fall = bins - 1;
   for (int k = bins - 1; k >= 0; --k) {
-    const int32_t peak = flags[k] & 1;
-    const int32_t toNext = (peak ^ 1) & chain & (flags[k] >> 1);
-    flags[k] = peak | (toNext << 1);
-    nextLead[k] = next;
-    next = peak ? lead[k] : next;
-    chain = peak | toNext;
-    peaks += peak;
+    next = std::min(next, peakAt[k]);
+    fall = std::min(fall, fallAt[k]);
+    owner[k] = fall >= next ? next : -1;
   }
-  if (peaks == 0) {
+  if (next == bins) {
     for (int k = 0; k < bins; ++k) output[k] = advance(k);  // no peak: every bin on its own
     return;
   }
-  float previous = next;  // the first peak's region starts at bin 0
+  // Forward: the others go to the last peak below them (the first peak for the bins before
+  // it). A next peak lies above every previous one, so the larger index wins.
+  int32_t previous = next;
   for (int k = 0; k < bins; ++k) {
-    const int32_t f = flags[k];
-    previous = (f & 1) ? lead[k] : previous;
-    output[k] = ((f & 2) ? nextLead[k] : previous) + measured[k];
+    previous = std::max(previous, peakAt[k] == k ? k : -1);
+    owner[k] = std::max(owner[k], previous);
   }
+  for (int k = 0; k < bins; ++k) output[k] = lead[owner[k]] + measured[k];
 }
 
 // Measurement, output phases and the rebuilt bins of one channel's frame.
@@ -258,8 +260,9 @@ LPhaseVocoderStream::LPhaseVocoderStream(LRef<LSoundStream> input, double speed)
   output_.assign(static_cast<size_t>(channels_) * (n / 2), 0.0f);
   magnitude_.assign(n / 2 + 2, 0.0f);  // bins 0 .. N/2 - 1 from index 1, zeros around them
   lead_.resize(n / 2);
-  nextLead_.resize(n / 2);
-  flags_.resize(n / 2);
+  owner_.resize(n / 2);
+  peakAt_.resize(n / 2);
+  fallAt_.resize(n / 2);
   measured_.resize(n / 2);
   change_.resize(n / 2);
   overlap_.assign(static_cast<size_t>(channels_) * n, 0.0f);
@@ -360,8 +363,9 @@ void LPhaseVocoderStream::ProcessChannel(int channel, const int32_t* firstFrame)
                       change_.data(),
                       output_.data() + static_cast<size_t>(channel) * bins,
                       lead_.data(),
-                      nextLead_.data(),
-                      flags_.data()};
+                      owner_.data(),
+                      peakAt_.data(),
+                      fallAt_.data()};
   (wide_ ? BinWorkAvx2 : BinWorkPortable)(args);
   re[bins] = 0.0f;
   im[bins] = 0.0f;

@@ -78,8 +78,9 @@ class LPhaseVocoderStream final : public LSoundFilter {
   std::vector<float> measured_;
   std::vector<float> change_;     // of the running phases over this hop
   std::vector<float> lead_;       // per bin: its advance minus its measured phase
-  std::vector<float> nextLead_;   // per bin: the lead of the next peak above it
-  std::vector<int32_t> flags_;    // per bin: 1 a peak, 2 in the region of the next peak
+  std::vector<int32_t> owner_;    // per bin: the peak whose region it is in
+  std::vector<int32_t> peakAt_;   // per bin: k for a peak, else N / 2
+  std::vector<int32_t> fallAt_;   // per bin: k when louder than bin k + 1, else N / 2 - 1
   bool firstFrame_ = true;
   std::vector<float> overlap_;    // per channel, N samples of output being summed
   std::vector<float> frame_;
