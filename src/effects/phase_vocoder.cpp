@@ -154,7 +154,7 @@ struct LBinArgs {
   for (int k = bins - 1; k >= 0; --k) {
     next = std::min(next, peakAt[k]);
     fall = std::min(fall, fallAt[k]);
-    owner[k] = fall >= next ? next : -1;
+    owner[k] = next | -static_cast<int32_t>(fall < next);  // all ones: -1
   }
   if (next == bins) {
     for (int k = 0; k < bins; ++k) output[k] = advance(k);  // no peak: every bin on its own
