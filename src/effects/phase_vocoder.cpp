@@ -3,6 +3,8 @@
 #include "dsp/effect_math.h"
 #include "platform/cpu_features.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -112,6 +114,78 @@ struct LBinArgs {
   int32_t* fallAt;
 };
 
+// Every bin's peak from peakAt and fallAt (see LockPhases) and its output phase, the peak's
+// lead plus its measured phase; false (and nothing written) when there is no peak.
+// Backward: a bin goes to the next peak at or above it when no fall comes first; else -1.
+// Forward: the others go to the last peak below them (the first peak for the bins before
+// it). A next peak lies above every previous one, so the larger index wins.
+[[gnu::always_inline]] inline bool AssignRegions(int bins, const int32_t* __restrict peakAt,
+                                                 const int32_t* __restrict fallAt, const float* __restrict lead,
+                                                 const float* __restrict measured, int32_t* __restrict owner,
+                                                 float* __restrict output) {
+  int32_t next = bins;
+  int32_t fall = bins - 1;
+  for (int k = bins - 1; k >= 0; --k) {
+    next = std::min(next, peakAt[k]);
+    fall = std::min(fall, fallAt[k]);
+    owner[k] = next | -static_cast<int32_t>(fall < next);  // all ones: -1
+  }
+  if (next == bins) return false;
+  int32_t previous = next;
+  for (int k = 0; k < bins; ++k) {
+    previous = std::max(previous, peakAt[k] == k ? k : -1);
+    owner[k] = std::max(owner[k], previous);
+  }
+  for (int k = 0; k < bins; ++k) output[k] = lead[owner[k]] + measured[k];
+  return true;
+}
+
+// Lane i becomes the least of lanes i..7 and `carry`, which then gets lane 0.
+[[gnu::target("avx2")]] [[gnu::always_inline]] inline __m256i SuffixMin(__m256i x, int32_t* carry) {
+  x = _mm256_min_epi32(x, _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7)));
+  x = _mm256_min_epi32(x, _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(2, 3, 4, 5, 6, 7, 7, 7)));
+  x = _mm256_min_epi32(x, _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(4, 5, 6, 7, 7, 7, 7, 7)));
+  x = _mm256_min_epi32(x, _mm256_set1_epi32(*carry));
+  *carry = _mm256_cvtsi256_si32(x);
+  return x;
+}
+
+// The same with 8 bins a step (`bins` a multiple of 8): the running minima and maxima within
+// a vector in three shifted steps (a lane shifted onto itself changes nothing), then with the
+// carry from the vector before.
+[[gnu::target("avx2")]] bool AssignRegionsAvx2(
+    int bins, const int32_t* __restrict peakAt, const int32_t* __restrict fallAt, const float* __restrict lead,
+    const float* __restrict measured, int32_t* __restrict owner, float* __restrict output) {
+  int32_t next = bins;
+  int32_t fall = bins - 1;
+  for (int k = bins - 8; k >= 0; k -= 8) {
+    const __m256i nextPeak = SuffixMin(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(peakAt + k)), &next);
+    const __m256i nextFall = SuffixMin(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(fallAt + k)), &fall);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(owner + k),
+                        _mm256_or_si256(nextPeak, _mm256_cmpgt_epi32(nextPeak, nextFall)));
+  }
+  if (next == bins) return false;
+  const __m256i up1 = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
+  const __m256i up2 = _mm256_setr_epi32(0, 1, 0, 1, 2, 3, 4, 5);
+  const __m256i up4 = _mm256_setr_epi32(0, 1, 2, 3, 0, 1, 2, 3);
+  const __m256i none = _mm256_set1_epi32(-1);
+  __m256i index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  int32_t previous = next;
+  for (int k = 0; k < bins; k += 8) {
+    const __m256i isPeak = _mm256_cmpeq_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(peakAt + k)), index);
+    __m256i below = _mm256_blendv_epi8(none, index, isPeak);
+    below = _mm256_max_epi32(below, _mm256_permutevar8x32_epi32(below, up1));
+    below = _mm256_max_epi32(below, _mm256_permutevar8x32_epi32(below, up2));
+    below = _mm256_max_epi32(below, _mm256_permutevar8x32_epi32(below, up4));
+    below = _mm256_max_epi32(below, _mm256_set1_epi32(previous));
+    previous = _mm256_extract_epi32(below, 7);
+    const __m256i peak = _mm256_max_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(owner + k)), below);
+    _mm256_storeu_ps(output + k, _mm256_add_ps(_mm256_i32gather_ps(lead, peak, 4), _mm256_loadu_ps(measured + k)));
+    index = _mm256_add_epi32(index, _mm256_set1_epi32(8));
+  }
+  return true;
+}
+
 // Output phases after the first frame. Each spectral peak p (a bin louder than its left
 // neighbour and at least as loud as its right one) advances by k x 2 pi hop / N plus h times
 // its change; every bin j of its region gets the same lead, output = lead(p) + measured(j),
@@ -122,6 +196,7 @@ struct LBinArgs {
 // nearest peak and the nearest fall above each bin) and a forward pass (the nearest peak
 // below) find every bin's peak with running minima and maxima of indices, free of branches;
 // the comparisons, the leads and the output phases run over whole frames.
+template <bool kWide>
 [[gnu::always_inline]] inline void LockPhases(const LBinArgs& a) {
   const int bins = a.bins;
   const float* __restrict magnitude = a.magnitude;  // with a 0 before bin 0 and after the last
@@ -148,35 +223,26 @@ struct LBinArgs {
     peakAt[k] = (m > magnitude[k - 1]) & (m >= magnitude[k + 1]) ? k : bins;
     fallAt[k] = m > magnitude[k + 1] ? k : bins - 1;
   }
-  // Backward: a bin goes to the next peak at or above it when no fall comes first; else -1.
-  int32_t next = bins;
-  int32_t fall = bins - 1;
-  for (int k = bins - 1; k >= 0; --k) {
-    next = std::min(next, peakAt[k]);
-    fall = std::min(fall, fallAt[k]);
-    owner[k] = next | -static_cast<int32_t>(fall < next);  // all ones: -1
+  bool locked;
+  if constexpr (kWide) {
+    locked = bins % 8 == 0 ? AssignRegionsAvx2(bins, peakAt, fallAt, lead, measured, owner, output)
+                           : AssignRegions(bins, peakAt, fallAt, lead, measured, owner, output);
+  } else {
+    locked = AssignRegions(bins, peakAt, fallAt, lead, measured, owner, output);
   }
-  if (next == bins) {
+  if (!locked) {
     for (int k = 0; k < bins; ++k) output[k] = advance(k);  // no peak: every bin on its own
-    return;
   }
-  // Forward: the others go to the last peak below them (the first peak for the bins before
-  // it). A next peak lies above every previous one, so the larger index wins.
-  int32_t previous = next;
-  for (int k = 0; k < bins; ++k) {
-    previous = std::max(previous, peakAt[k] == k ? k : -1);
-    owner[k] = std::max(owner[k], previous);
-  }
-  for (int k = 0; k < bins; ++k) output[k] = lead[owner[k]] + measured[k];
 }
 
 // Measurement, output phases and the rebuilt bins of one channel's frame.
+template <bool kWide>
 [[gnu::always_inline]] inline void BinWork(const LBinArgs& a) {
   MeasureBins(a.bins, a.analysisTurn, a.mask, a.binAngle, a.re, a.im, a.magnitude, a.measured, a.phase, a.change);
   if (a.firstFrame) {
     std::copy(a.measured, a.measured + a.bins, a.output);
   } else {
-    LockPhases(a);
+    LockPhases<kWide>(a);
   }
   RebuildBins(a.bins, a.magnitude, a.output, a.re, a.im);
 }
@@ -193,7 +259,7 @@ struct LBinArgs {
   for (int i = 0; i < n; ++i) overlap[i] += back[i] * synthesis[i];
 }
 
-void BinWorkPortable(const LBinArgs& a) { BinWork(a); }
+void BinWorkPortable(const LBinArgs& a) { BinWork<false>(a); }
 void WindowInPortable(int n, int step, const int32_t* samples, const float* window, float* frame) {
   WindowIn(n, step, samples, window, frame);
 }
@@ -203,7 +269,7 @@ void AddOutPortable(int n, const float* back, const float* synthesis, float* ove
 
 // The same loops compiled for AVX2 (8 bins a step); called only when UseAvx2() holds. Without
 // fused multiply-adds both copies round alike and give the same samples.
-[[gnu::target("avx2")]] void BinWorkAvx2(const LBinArgs& a) { BinWork(a); }
+[[gnu::target("avx2")]] void BinWorkAvx2(const LBinArgs& a) { BinWork<true>(a); }
 [[gnu::target("avx2")]] void WindowInAvx2(int n, int step, const int32_t* samples, const float* window, float* frame) {
   WindowIn(n, step, samples, window, frame);
 }
