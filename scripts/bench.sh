@@ -6,6 +6,7 @@
 #   BENCH_ONLY=peers scripts/bench.sh   only the peer comparison
 #   BENCH_ONLY=rate scripts/bench.sh    only the sample-rate converter against ffmpeg
 #   BENCH_ONLY=save scripts/bench.sh    only saving as MP3, Ogg and FLAC against the encoders alone
+#   BENCH_ONLY=vocoder scripts/bench.sh speed only and pitch only against sox tempo and pitch
 #   BENCH_ONLY=store scripts/bench.sh   only loading into the block store and saving, against sox
 set -euo pipefail
 build=${1:-build}
@@ -16,7 +17,8 @@ mkdir -p "$data"
 
 # The MP3 benchmarks' file: 60 minutes at 192 kbit/s joint stereo, made once with sox and lame.
 mp3_60="$data/in60-192.mp3"
-if [ -z "${BENCH_ONLY:-}" ] || [ "$BENCH_ONLY" = peers ] && [ ! -f "$mp3_60" ]; then
+case "${BENCH_ONLY:-}" in rate | save | vocoder | store) need_mp3=0 ;; *) need_mp3=1 ;; esac
+if [ "$need_mp3" = 1 ] && [ ! -f "$mp3_60" ]; then
   sox -V1 -n -b 16 -c 2 -r 44100 -t wav - synth 3600 pinknoise synth 3600 sine mix 300-2000 \
     synth 3600 pluck mix 220 tremolo 3 40 vol 0.4 | lame --quiet -b 192 -m j - "$mp3_60.part"
   mv "$mp3_60.part" "$mp3_60"
@@ -101,6 +103,37 @@ if [ -z "${BENCH_ONLY:-}" ] || [ "$BENCH_ONLY" = save ]; then
   done
   rm -rf "$data/save-out" "$data/peer.mp3" "$data/peer.ogg" "$data/peer.flac"
   [ "${BENCH_ONLY:-}" = save ] && exit 0
+fi
+
+if [ -z "${BENCH_ONLY:-}" ] || [ "$BENCH_ONLY" = peers ] || [ "$BENCH_ONLY" = vocoder ]; then
+  echo
+  echo "== Speed only and pitch only: 10 minutes of stereo 44100 Hz, klangor-batch against sox =="
+  voc10="$data/music10.wav"
+  [ -f "$voc10" ] || sox -V1 -R -n -b 16 -c 2 -r 44100 "$voc10" synth 600 pinknoise synth 600 sine mix 300-2000 \
+    synth 600 pluck mix 220 tremolo 3 40 vol 0.4
+  mkdir -p "$data/voc-out"
+  # 150 % pitch is 1200 log2(1.5) = 701.955 cents. Paired rounds (one run of each per round,
+  # in turn), medians of 7 of wall and CPU time.
+  vocoder_pair() {
+    local label=$1 command=$2; shift 2
+    local peer_wall=() peer_cpu=() own_wall=() own_cpu=() wall cpu
+    for _ in 1 2 3 4 5 6 7; do
+      read -r wall cpu < <(wall_cpu_of "$data/voc-out/sox.wav" sox -V1 "$voc10" "$data/voc-out/sox.wav" "$@")
+      peer_wall+=("$wall"); peer_cpu+=("$cpu")
+      read -r wall cpu < <(wall_cpu_of "$data/voc-out/music10.wav" "$batch" -q --command "$command" --output-folder "$data/voc-out" "$voc10")
+      own_wall+=("$wall"); own_cpu+=("$cpu")
+    done
+    local pw pc ow oc
+    pw=$(median "${peer_wall[@]}"); pc=$(median "${peer_cpu[@]}")
+    ow=$(median "${own_wall[@]}"); oc=$(median "${own_cpu[@]}")
+    printf '%-34s %6.2f s wall, %6.2f s CPU\n' "sox in.wav out.wav $*:" "$pw" "$pc"
+    printf '%-34s %6.2f s wall, %6.2f s CPU\n' "klangor-batch --command $command:" "$ow" "$oc"
+    echo "ratio sox / klangor-batch ($label): $(ratio "$pw" "$ow") wall, $(ratio "$pc" "$oc") CPU"
+  }
+  vocoder_pair "speed 150 %" 14=150 tempo 1.5
+  vocoder_pair "pitch 150 %" 15=150 pitch 701.955
+  rm -rf "$data/voc-out"
+  [ "${BENCH_ONLY:-}" = vocoder ] && exit 0
 fi
 
 # (the sample-rate section is not indented: it runs for every choice but store)
@@ -295,15 +328,10 @@ sox_cpu=$(median "${sox_cpu[@]}"); ffmpeg_cpu=$(median "${ffmpeg_cpu[@]}"); klan
 echo "CPU time (user+sys, median of 5 paired): sox ${sox_cpu} s, ffmpeg ${ffmpeg_cpu} s, klangor-batch ${klangor_cpu} s"
 echo "ratio sox / klangor-batch, CPU time:      $(ratio "$sox_cpu" "$klangor_cpu")"
 echo "ratio ffmpeg / klangor-batch, CPU time:   $(ratio "$ffmpeg_cpu" "$klangor_cpu")"
-sox_tempo=$(best_of 3 "$data/sox-tempo.wav" sox -V1 "$music10" "$data/sox-tempo.wav" tempo 1.5)
-klangor_tempo=$(best_of 3 "$data/rate-out/music10.wav" "$batch" -q --command 14=150 --output-folder "$data/rate-out" "$music10")
-echo "sox in.wav out.wav tempo 1.5:             ${sox_tempo} s ($(seconds "$sox_tempo") x real time)"
-echo "klangor-batch --command 14=150:           ${klangor_tempo} s ($(seconds "$klangor_tempo") x real time)"
-echo "ratio sox / klangor-batch (speed 150 %):  $(ratio "$sox_tempo" "$klangor_tempo")"
 # The converter's filter: image, alias and passband ripple (printed by its test).
 filters="$build/tests/effects/effects_test"
 [ -x "$filters" ] && "$filters" --gtest_filter='RateConverterTest.FilterResponse*' 2>/dev/null | grep '^\[ FILTER' || true
-rm -rf "$data/sox-rate.wav" "$data/ffmpeg-rate.wav" "$data/sox-tempo.wav" "$data/rate-out"
+rm -rf "$data/sox-rate.wav" "$data/ffmpeg-rate.wav" "$data/rate-out"
 
 echo
 echo "== Opening a 60-minute stereo file into the block store, against its decoder alone =="

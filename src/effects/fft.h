@@ -10,7 +10,8 @@
 // e^(+2 pi i n k / N); neither scales, so Inverse(Forward(x)) = N x. Callers scale where
 // their method says (for example by 1/N after the forward transform).
 //
-// An LFft object keeps scratch space: use one object from one thread at a time.
+// An LFft object keeps scratch space: use one object from one thread at a time. It picks the
+// AVX2 or the portable copy of its loops when it is made; both give the same results.
 
 #include <cstdint>
 #include <vector>
@@ -43,10 +44,11 @@ class LFft {
     std::vector<float> twiddles;  // per radix-4 stage: w1, w2, w3 for p < n/4 (see fft.cpp)
   };
   static LPlan MakePlan(int size);
-  static void Run(const LPlan& plan, float* re, float* im, float* scratchRe, float* scratchIm);
+  void Run(const LPlan& plan, float* re, float* im, float* scratchRe, float* scratchIm) const;
 
   int size_;
   int half_;
+  bool wide_;  // the AVX2 loops (UseAvx2() when made)
   LPlan full_;
   LPlan halfPlan_;
   std::vector<float> realTwiddleRe_;  // e^(-2 pi i k / size) for k < size/2

@@ -1,6 +1,9 @@
 #include "effects/phase_vocoder.h"
 
 #include "dsp/effect_math.h"
+#include "platform/cpu_features.h"
+
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -19,7 +22,7 @@ constexpr double kMaxSpeed = 8.0;
 constexpr float kRoundMagic = 12582912.0f;
 
 // An angle brought into -pi..pi by whole turns (for angles within a few thousand turns).
-inline float WrapAngle(float x) {
+[[gnu::always_inline]] inline float WrapAngle(float x) {
   constexpr float kTurn = 6.28318531f;
   const float turns = (x * (1.0f / kTurn) + kRoundMagic) - kRoundMagic;
   return x - turns * kTurn;
@@ -27,7 +30,7 @@ inline float WrapAngle(float x) {
 
 // atan2 in single precision (error about 1e-7): the angle of the smaller over the larger
 // coordinate, reduced below tan(pi/8) around pi/4, then put into its octant.
-inline float FastAtan2(float y, float x) {
+[[gnu::always_inline]] inline float FastAtan2(float y, float x) {
   const float ax = std::fabs(x);
   const float ay = std::fabs(y);
   const float big = std::max(ax, ay);
@@ -47,7 +50,7 @@ inline float FastAtan2(float y, float x) {
 
 // sin and cos of t within [-pi, pi]: reflected into [-pi/2, pi/2] and then by their series
 // (error below 4e-7).
-inline void FastSinCos(float t, float* sine, float* cosine) {
+[[gnu::always_inline]] inline void FastSinCos(float t, float* sine, float* cosine) {
   const bool high = t > 1.57079633f;
   const bool low = t < -1.57079633f;
   const float y = high ? 3.14159265f - t : (low ? -3.14159265f - t : t);
@@ -59,7 +62,7 @@ inline void FastSinCos(float t, float* sine, float* cosine) {
 
 // Per bin k: the magnitude, the measured phase, and the running phase's change over the hop,
 // wrap(phi - k wa - P(k)); P(k) becomes phi - k wa reduced to one turn.
-void MeasureBins(int bins, uint32_t analysisTurn, uint32_t mask, float binAngle, const float* __restrict re,
+[[gnu::always_inline]] inline void MeasureBins(int bins, uint32_t analysisTurn, uint32_t mask, float binAngle, const float* __restrict re,
                  const float* __restrict im, float* __restrict magnitude, float* __restrict measured,
                  float* __restrict phase, float* __restrict change) {
   for (int k = 0; k < bins; ++k) {
@@ -76,7 +79,7 @@ void MeasureBins(int bins, uint32_t analysisTurn, uint32_t mask, float binAngle,
 }
 
 // The bins rebuilt from their magnitudes at the output phases (left reduced to one turn).
-void RebuildBins(int bins, const float* __restrict magnitude, float* __restrict output, float* __restrict re,
+[[gnu::always_inline]] inline void RebuildBins(int bins, const float* __restrict magnitude, float* __restrict output, float* __restrict re,
                  float* __restrict im) {
   for (int k = 0; k < bins; ++k) {
     const float reduced = WrapAngle(output[k]);
@@ -89,6 +92,191 @@ void RebuildBins(int bins, const float* __restrict magnitude, float* __restrict 
   }
 }
 
+// The arrays and constants of one channel's frame for the per-bin work.
+struct LBinArgs {
+  int bins;
+  uint32_t analysisTurn;  // A mod N
+  uint32_t hopTurn;       // synthesis hop mod N
+  uint32_t mask;          // N - 1
+  float binAngle;         // 2 pi / N
+  float ratio;            // h
+  bool firstFrame;
+  float* re;
+  float* im;
+  float* magnitude;  // with a 0 before bin 0 and after the last
+  float* measured;
+  float* phase;
+  float* change;
+  float* output;
+  float* lead;
+  int32_t* owner;
+  int32_t* peakAt;
+  int32_t* fallAt;
+};
+
+// Every bin's peak from peakAt and fallAt (see LockPhases) and its output phase, the peak's
+// lead plus its measured phase; false (and nothing written) when there is no peak.
+// Backward: a bin goes to the next peak at or above it when no fall comes first; else -1.
+// Forward: the others go to the last peak below them (the first peak for the bins before
+// it). A next peak lies above every previous one, so the larger index wins.
+[[gnu::always_inline]] inline bool AssignRegions(int bins, const int32_t* __restrict peakAt,
+                                                 const int32_t* __restrict fallAt, const float* __restrict lead,
+                                                 const float* __restrict measured, int32_t* __restrict owner,
+                                                 float* __restrict output) {
+  int32_t next = bins;
+  int32_t fall = bins - 1;
+  for (int k = bins - 1; k >= 0; --k) {
+    next = std::min(next, peakAt[k]);
+    fall = std::min(fall, fallAt[k]);
+    owner[k] = next | -static_cast<int32_t>(fall < next);  // all ones: -1
+  }
+  if (next == bins) return false;
+  int32_t previous = next;
+  for (int k = 0; k < bins; ++k) {
+    previous = std::max(previous, peakAt[k] == k ? k : -1);
+    owner[k] = std::max(owner[k], previous);
+  }
+  for (int k = 0; k < bins; ++k) output[k] = lead[owner[k]] + measured[k];
+  return true;
+}
+
+// Lane i becomes the least of lanes i..7 and `carry`, which then gets lane 0.
+[[gnu::target("avx2")]] [[gnu::always_inline]] inline __m256i SuffixMin(__m256i x, int32_t* carry) {
+  x = _mm256_min_epi32(x, _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7)));
+  x = _mm256_min_epi32(x, _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(2, 3, 4, 5, 6, 7, 7, 7)));
+  x = _mm256_min_epi32(x, _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(4, 5, 6, 7, 7, 7, 7, 7)));
+  x = _mm256_min_epi32(x, _mm256_set1_epi32(*carry));
+  *carry = _mm256_cvtsi256_si32(x);
+  return x;
+}
+
+// The same with 8 bins a step (`bins` a multiple of 8): the running minima and maxima within
+// a vector in three shifted steps (a lane shifted onto itself changes nothing), then with the
+// carry from the vector before.
+[[gnu::target("avx2")]] bool AssignRegionsAvx2(
+    int bins, const int32_t* __restrict peakAt, const int32_t* __restrict fallAt, const float* __restrict lead,
+    const float* __restrict measured, int32_t* __restrict owner, float* __restrict output) {
+  int32_t next = bins;
+  int32_t fall = bins - 1;
+  for (int k = bins - 8; k >= 0; k -= 8) {
+    const __m256i nextPeak = SuffixMin(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(peakAt + k)), &next);
+    const __m256i nextFall = SuffixMin(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(fallAt + k)), &fall);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(owner + k),
+                        _mm256_or_si256(nextPeak, _mm256_cmpgt_epi32(nextPeak, nextFall)));
+  }
+  if (next == bins) return false;
+  const __m256i up1 = _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6);
+  const __m256i up2 = _mm256_setr_epi32(0, 1, 0, 1, 2, 3, 4, 5);
+  const __m256i up4 = _mm256_setr_epi32(0, 1, 2, 3, 0, 1, 2, 3);
+  const __m256i none = _mm256_set1_epi32(-1);
+  __m256i index = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  int32_t previous = next;
+  for (int k = 0; k < bins; k += 8) {
+    const __m256i isPeak = _mm256_cmpeq_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(peakAt + k)), index);
+    __m256i below = _mm256_blendv_epi8(none, index, isPeak);
+    below = _mm256_max_epi32(below, _mm256_permutevar8x32_epi32(below, up1));
+    below = _mm256_max_epi32(below, _mm256_permutevar8x32_epi32(below, up2));
+    below = _mm256_max_epi32(below, _mm256_permutevar8x32_epi32(below, up4));
+    below = _mm256_max_epi32(below, _mm256_set1_epi32(previous));
+    previous = _mm256_extract_epi32(below, 7);
+    const __m256i peak = _mm256_max_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(owner + k)), below);
+    _mm256_storeu_ps(output + k, _mm256_add_ps(_mm256_i32gather_ps(lead, peak, 4), _mm256_loadu_ps(measured + k)));
+    index = _mm256_add_epi32(index, _mm256_set1_epi32(8));
+  }
+  return true;
+}
+
+// Output phases after the first frame. Each spectral peak p (a bin louder than its left
+// neighbour and at least as loud as its right one) advances by k x 2 pi hop / N plus h times
+// its change; every bin j of its region gets the same lead, output = lead(p) + measured(j),
+// lead(p) = advance(p) - measured(p). A region reaches from the quietest bin after the
+// previous peak (the first, of equal ones) to the quietest bin before the next. Between two
+// peaks the magnitudes fall (or stay) and then rise strictly, so a bin left of peak q belongs
+// to q exactly when the magnitudes from it up to q never fall. So a backward pass (the
+// nearest peak and the nearest fall above each bin) and a forward pass (the nearest peak
+// below) find every bin's peak with running minima and maxima of indices, free of branches;
+// the comparisons, the leads and the output phases run over whole frames.
+template <bool kWide>
+[[gnu::always_inline]] inline void LockPhases(const LBinArgs& a) {
+  const int bins = a.bins;
+  const float* __restrict magnitude = a.magnitude;  // with a 0 before bin 0 and after the last
+  const float* __restrict measured = a.measured;
+  const float* __restrict change = a.change;
+  float* __restrict output = a.output;
+  float* __restrict lead = a.lead;
+  int32_t* __restrict owner = a.owner;
+  const float binAngle = a.binAngle;
+  const float ratio = a.ratio;
+  const uint32_t hopTurn = a.hopTurn;
+  const uint32_t mask = a.mask;
+  const auto advance = [&](int k) {
+    return output[k] + static_cast<float>(static_cast<int32_t>((static_cast<uint32_t>(k) * hopTurn) & mask)) * binAngle +
+           ratio * change[k];
+  };
+  // Per bin: k if it is a peak (else bins), k if it is louder than the bin above (else
+  // bins - 1, which leaves "no peak above" apart from "a peak and no fall before it").
+  int32_t* __restrict peakAt = a.peakAt;
+  int32_t* __restrict fallAt = a.fallAt;
+  for (int k = 0; k < bins; ++k) {
+    lead[k] = advance(k) - measured[k];
+    const float m = magnitude[k];
+    peakAt[k] = (m > magnitude[k - 1]) & (m >= magnitude[k + 1]) ? k : bins;
+    fallAt[k] = m > magnitude[k + 1] ? k : bins - 1;
+  }
+  bool locked;
+  if constexpr (kWide) {
+    locked = bins % 8 == 0 ? AssignRegionsAvx2(bins, peakAt, fallAt, lead, measured, owner, output)
+                           : AssignRegions(bins, peakAt, fallAt, lead, measured, owner, output);
+  } else {
+    locked = AssignRegions(bins, peakAt, fallAt, lead, measured, owner, output);
+  }
+  if (!locked) {
+    for (int k = 0; k < bins; ++k) output[k] = advance(k);  // no peak: every bin on its own
+  }
+}
+
+// Measurement, output phases and the rebuilt bins of one channel's frame.
+template <bool kWide>
+[[gnu::always_inline]] inline void BinWork(const LBinArgs& a) {
+  MeasureBins(a.bins, a.analysisTurn, a.mask, a.binAngle, a.re, a.im, a.magnitude, a.measured, a.phase, a.change);
+  if (a.firstFrame) {
+    std::copy(a.measured, a.measured + a.bins, a.output);
+  } else {
+    LockPhases<kWide>(a);
+  }
+  RebuildBins(a.bins, a.magnitude, a.output, a.re, a.im);
+}
+
+// The frame's samples of one channel (every `step`th) under the analysis window.
+[[gnu::always_inline]] inline void WindowIn(int n, int step, const int32_t* __restrict samples,
+                                            const float* __restrict window, float* __restrict frame) {
+  for (int i = 0; i < n; ++i) frame[i] = static_cast<float>(samples[static_cast<size_t>(i) * step]) * window[i];
+}
+
+// The inverse transform under the synthesis window added to the overlap.
+[[gnu::always_inline]] inline void AddOut(int n, const float* __restrict back, const float* __restrict synthesis,
+                                          float* __restrict overlap) {
+  for (int i = 0; i < n; ++i) overlap[i] += back[i] * synthesis[i];
+}
+
+void BinWorkPortable(const LBinArgs& a) { BinWork<false>(a); }
+void WindowInPortable(int n, int step, const int32_t* samples, const float* window, float* frame) {
+  WindowIn(n, step, samples, window, frame);
+}
+void AddOutPortable(int n, const float* back, const float* synthesis, float* overlap) {
+  AddOut(n, back, synthesis, overlap);
+}
+
+// The same loops compiled for AVX2 (8 bins a step); called only when UseAvx2() holds. Without
+// fused multiply-adds both copies round alike and give the same samples.
+[[gnu::target("avx2")]] void BinWorkAvx2(const LBinArgs& a) { BinWork<true>(a); }
+[[gnu::target("avx2")]] void WindowInAvx2(int n, int step, const int32_t* samples, const float* window, float* frame) {
+  WindowIn(n, step, samples, window, frame);
+}
+[[gnu::target("avx2")]] void AddOutAvx2(int n, const float* back, const float* synthesis, float* overlap) {
+  AddOut(n, back, synthesis, overlap);
+}
+
 }  // namespace
 
 int PhaseVocoderSize(int32_t sampleRate) { return std::min(TransformSizeFor(sampleRate / 32), kMaxSize); }
@@ -98,7 +286,8 @@ LPhaseVocoderStream::LPhaseVocoderStream(LRef<LSoundStream> input, double speed)
       channels_(Channels()),
       size_(PhaseVocoderSize(SampleRate())),
       synthesisHop_(size_ / 8),
-      fft_(size_) {
+      fft_(size_),
+      wide_(UseAvx2()) {
   if (!(speed > 0.0)) speed = 1e-6;
   speed = std::min(speed, kMaxSpeed);
   const double hop = synthesisHop_ * speed;
@@ -135,7 +324,11 @@ LPhaseVocoderStream::LPhaseVocoderStream(LRef<LSoundStream> input, double speed)
 
   phase_.assign(static_cast<size_t>(channels_) * (n / 2), 0.0f);
   output_.assign(static_cast<size_t>(channels_) * (n / 2), 0.0f);
-  magnitude_.resize(n / 2);
+  magnitude_.assign(n / 2 + 2, 0.0f);  // bins 0 .. N/2 - 1 from index 1, zeros around them
+  lead_.resize(n / 2);
+  owner_.resize(n / 2);
+  peakAt_.resize(n / 2);
+  fallAt_.resize(n / 2);
   measured_.resize(n / 2);
   change_.resize(n / 2);
   overlap_.assign(static_cast<size_t>(channels_) * n, 0.0f);
@@ -213,77 +406,39 @@ void LPhaseVocoderStream::ReadInputUpTo(int64_t end) {
 void LPhaseVocoderStream::ProcessChannel(int channel, const int32_t* firstFrame) {
   const int n = size_;
   const int bins = n / 2;
-  float* frame = frame_.data();
-  const float* window = window_.data();
-  const int c = channels_;
-  for (int i = 0; i < n; ++i) frame[i] = static_cast<float>(firstFrame[static_cast<size_t>(i) * c + channel]) * window[i];
-  fft_.RealForward(frame, re_.data(), im_.data());
+  (wide_ ? WindowInAvx2 : WindowInPortable)(n, channels_, firstFrame + channel, window_.data(), frame_.data());
+  fft_.RealForward(frame_.data(), re_.data(), im_.data());
 
-  // Magnitudes, measured phases, and the change of each bin's running phase over the hop:
-  // wrap(phi - k wa - P(k)), where k wa = k x 2 pi A / N (reduced exactly in integers) and
-  // wrap(x) is the remainder of x + pi modulo 2 pi, minus pi. Only that change is used, so
-  // P(k) is kept reduced to one turn (which leaves the wrapped change as it is).
+  // The running phases' change uses k wa = k x 2 pi A / N reduced exactly in integers.
   const auto mask = static_cast<uint32_t>(n - 1);
   const auto analysisTurn = static_cast<uint32_t>(FloorDiv(analysisEnd_, n) * -n + analysisEnd_);
-  const float binAngle = static_cast<float>(kTwoPi / n);
-  float* phase = phase_.data() + static_cast<size_t>(channel) * bins;
   float* re = re_.data();
   float* im = im_.data();
-  float* magnitude = magnitude_.data();
-  float* measured = measured_.data();
-  float* change = change_.data();
-  MeasureBins(bins, analysisTurn, mask, binAngle, re, im, magnitude, measured, phase, change);
-
-  // Output phases. The first frame keeps the measured ones. Afterwards each spectral peak
-  // advances by k x 2 pi hop / N plus h times the change of its running phase (its own
-  // frequency over the synthesis hop), and the bins around it (up to the quietest bin
-  // towards the next peak) keep their measured offsets to it, so that the bins of one
-  // partial stay in step with one another.
-  float* output = output_.data() + static_cast<size_t>(channel) * bins;
-  if (firstFrame_) {
-    for (int k = 0; k < bins; ++k) output[k] = measured[k];
-  } else {
-    const auto hopTurn = static_cast<uint32_t>(synthesisHop_ % n);
-    const auto ratio = static_cast<float>(ratio_);
-    auto advance = [&](int k) {
-      return output[k] + static_cast<float>(static_cast<int32_t>((static_cast<uint32_t>(k) * hopTurn) & mask)) * binAngle + ratio * change[k];
-    };
-    int regionStart = 0;
-    int peak = -1;
-    for (int k = 0; k < bins; ++k) {
-      const float left = k > 0 ? magnitude[k - 1] : 0.0f;
-      const float right = k + 1 < bins ? magnitude[k + 1] : 0.0f;
-      if (!(magnitude[k] > left && magnitude[k] >= right)) continue;
-      if (peak >= 0) {
-        // The region of the previous peak ends at the quietest bin between the two.
-        int quietest = peak + 1;
-        for (int j = peak + 2; j < k; ++j) {
-          if (magnitude[j] < magnitude[quietest]) quietest = j;
-        }
-        const float lead = advance(peak) - measured[peak];
-        for (int j = regionStart; j < quietest; ++j) output[j] = lead + measured[j];
-        regionStart = quietest;
-      }
-      peak = k;
-    }
-    if (peak >= 0) {
-      const float lead = advance(peak) - measured[peak];
-      for (int j = regionStart; j < bins; ++j) output[j] = lead + measured[j];
-    } else {
-      for (int k = 0; k < bins; ++k) output[k] = advance(k);
-    }
-  }
-
-  RebuildBins(bins, magnitude, output, re, im);
+  const LBinArgs args{bins,
+                      analysisTurn,
+                      static_cast<uint32_t>(synthesisHop_ % n),
+                      mask,
+                      static_cast<float>(kTwoPi / n),
+                      static_cast<float>(ratio_),
+                      firstFrame_,
+                      re,
+                      im,
+                      magnitude_.data() + 1,
+                      measured_.data(),
+                      phase_.data() + static_cast<size_t>(channel) * bins,
+                      change_.data(),
+                      output_.data() + static_cast<size_t>(channel) * bins,
+                      lead_.data(),
+                      owner_.data(),
+                      peakAt_.data(),
+                      fallAt_.data()};
+  (wide_ ? BinWorkAvx2 : BinWorkPortable)(args);
   re[bins] = 0.0f;
   im[bins] = 0.0f;
   im[0] = 0.0f;
   fft_.RealInverse(re, im, back_.data());
-
-  float* overlap = overlap_.data() + static_cast<size_t>(channel) * n;
-  const float* back = back_.data();
-  const float* synthesis = synthesis_.data();
-  for (int i = 0; i < n; ++i) overlap[i] += back[i] * synthesis[i];
+  (wide_ ? AddOutAvx2 : AddOutPortable)(n, back_.data(), synthesis_.data(),
+                                        overlap_.data() + static_cast<size_t>(channel) * n);
 }
 
 void LPhaseVocoderStream::ProcessFrame() {

@@ -69,13 +69,18 @@ class LPhaseVocoderStream final : public LSoundFilter {
   double ratio_;         // h = synthesis hop / analysis hop
   int64_t startOffset_;  // analysis position of frame 0
   LFft fft_;
+  bool wide_;  // the AVX2 copies of the per-bin loops (UseAvx2() when made)
   std::vector<float> window_;     // analysis: Hamming / sqrt(max(0.2, v))
   std::vector<float> synthesis_;  // Hamming / overlap, with the inverse transform's 1 / N
   std::vector<float> phase_;      // per channel, N / 2 running phases (kept to one turn)
   std::vector<float> output_;     // per channel, N / 2 output phases of the last frame
-  std::vector<float> magnitude_;  // of the frame being processed, per bin
+  std::vector<float> magnitude_;  // of the frame being processed, per bin, with a 0 on each side
   std::vector<float> measured_;
   std::vector<float> change_;     // of the running phases over this hop
+  std::vector<float> lead_;       // per bin: its advance minus its measured phase
+  std::vector<int32_t> owner_;    // per bin: the peak whose region it is in
+  std::vector<int32_t> peakAt_;   // per bin: k for a peak, else N / 2
+  std::vector<int32_t> fallAt_;   // per bin: k when louder than bin k + 1, else N / 2 - 1
   bool firstFrame_ = true;
   std::vector<float> overlap_;    // per channel, N samples of output being summed
   std::vector<float> frame_;
