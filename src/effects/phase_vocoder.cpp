@@ -286,7 +286,6 @@ LPhaseVocoderStream::LPhaseVocoderStream(LRef<LSoundStream> input, double speed)
       channels_(Channels()),
       size_(PhaseVocoderSize(SampleRate())),
       synthesisHop_(size_ / 8),
-      fft_(size_),
       wide_(UseAvx2()) {
   if (!(speed > 0.0)) speed = 1e-6;
   speed = std::min(speed, kMaxSpeed);
@@ -324,18 +323,14 @@ LPhaseVocoderStream::LPhaseVocoderStream(LRef<LSoundStream> input, double speed)
 
   phase_.assign(static_cast<size_t>(channels_) * (n / 2), 0.0f);
   output_.assign(static_cast<size_t>(channels_) * (n / 2), 0.0f);
-  magnitude_.assign(n / 2 + 2, 0.0f);  // bins 0 .. N/2 - 1 from index 1, zeros around them
-  lead_.resize(n / 2);
-  owner_.resize(n / 2);
-  peakAt_.resize(n / 2);
-  fallAt_.resize(n / 2);
-  measured_.resize(n / 2);
-  change_.resize(n / 2);
   overlap_.assign(static_cast<size_t>(channels_) * n, 0.0f);
-  frame_.resize(n);
-  re_.resize(n / 2 + 1);
-  im_.resize(n / 2 + 1);
-  back_.resize(n);
+  scratch_ = std::make_unique<LScratch>(size_);
+  if (channels_ >= 2 && LSecondLane::Worthwhile()) {
+    laneScratch_ = std::make_unique<LScratch>(size_);
+    lane_ = std::make_unique<LSecondLane>([this] {
+      for (int c = 1; c < channels_; c += 2) ProcessChannel(c, laneFirst_, *laneScratch_);
+    });
+  }
   inputCapacity_ = static_cast<int32_t>(std::clamp<int64_t>(int64_t{SampleRate()} * 5, 4 * int64_t{size_}, 1 << 22));
   input_.resize(static_cast<size_t>(inputCapacity_) * channels_);
   ready_.resize(static_cast<size_t>(synthesisHop_) * channels_);
@@ -403,17 +398,31 @@ void LPhaseVocoderStream::ReadInputUpTo(int64_t end) {
   }
 }
 
-void LPhaseVocoderStream::ProcessChannel(int channel, const int32_t* firstFrame) {
+LPhaseVocoderStream::LScratch::LScratch(int size)
+    : fft(size),
+      magnitude(static_cast<size_t>(size) / 2 + 2, 0.0f),  // bins 0 .. N/2 - 1 from index 1
+      measured(static_cast<size_t>(size) / 2),
+      change(static_cast<size_t>(size) / 2),
+      lead(static_cast<size_t>(size) / 2),
+      owner(static_cast<size_t>(size) / 2),
+      peakAt(static_cast<size_t>(size) / 2),
+      fallAt(static_cast<size_t>(size) / 2),
+      frame(static_cast<size_t>(size)),
+      re(static_cast<size_t>(size) / 2 + 1),
+      im(static_cast<size_t>(size) / 2 + 1),
+      back(static_cast<size_t>(size)) {}
+
+void LPhaseVocoderStream::ProcessChannel(int channel, const int32_t* firstFrame, LScratch& scratch) {
   const int n = size_;
   const int bins = n / 2;
-  (wide_ ? WindowInAvx2 : WindowInPortable)(n, channels_, firstFrame + channel, window_.data(), frame_.data());
-  fft_.RealForward(frame_.data(), re_.data(), im_.data());
+  (wide_ ? WindowInAvx2 : WindowInPortable)(n, channels_, firstFrame + channel, window_.data(), scratch.frame.data());
+  scratch.fft.RealForward(scratch.frame.data(), scratch.re.data(), scratch.im.data());
 
   // The running phases' change uses k wa = k x 2 pi A / N reduced exactly in integers.
   const auto mask = static_cast<uint32_t>(n - 1);
   const auto analysisTurn = static_cast<uint32_t>(FloorDiv(analysisEnd_, n) * -n + analysisEnd_);
-  float* re = re_.data();
-  float* im = im_.data();
+  float* re = scratch.re.data();
+  float* im = scratch.im.data();
   const LBinArgs args{bins,
                       analysisTurn,
                       static_cast<uint32_t>(synthesisHop_ % n),
@@ -423,21 +432,21 @@ void LPhaseVocoderStream::ProcessChannel(int channel, const int32_t* firstFrame)
                       firstFrame_,
                       re,
                       im,
-                      magnitude_.data() + 1,
-                      measured_.data(),
+                      scratch.magnitude.data() + 1,
+                      scratch.measured.data(),
                       phase_.data() + static_cast<size_t>(channel) * bins,
-                      change_.data(),
+                      scratch.change.data(),
                       output_.data() + static_cast<size_t>(channel) * bins,
-                      lead_.data(),
-                      owner_.data(),
-                      peakAt_.data(),
-                      fallAt_.data()};
+                      scratch.lead.data(),
+                      scratch.owner.data(),
+                      scratch.peakAt.data(),
+                      scratch.fallAt.data()};
   (wide_ ? BinWorkAvx2 : BinWorkPortable)(args);
   re[bins] = 0.0f;
   im[bins] = 0.0f;
   im[0] = 0.0f;
-  fft_.RealInverse(re, im, back_.data());
-  (wide_ ? AddOutAvx2 : AddOutPortable)(n, back_.data(), synthesis_.data(),
+  scratch.fft.RealInverse(re, im, scratch.back.data());
+  (wide_ ? AddOutAvx2 : AddOutPortable)(n, scratch.back.data(), synthesis_.data(),
                                         overlap_.data() + static_cast<size_t>(channel) * n);
 }
 
@@ -445,7 +454,12 @@ void LPhaseVocoderStream::ProcessFrame() {
   analysisEnd_ = AnalysisEnd(frameIndex_);
   ReadInputUpTo(analysisEnd_);
   const int32_t* first = input_.data() + static_cast<size_t>(analysisEnd_ - size_ - inputStart_) * channels_;
-  for (int c = 0; c < channels_; ++c) ProcessChannel(c, first);
+  if (lane_) {
+    laneFirst_ = first;
+    lane_->Begin();
+  }
+  for (int c = 0; c < channels_; c += lane_ ? 2 : 1) ProcessChannel(c, first, *scratch_);
+  if (lane_) lane_->Finish();
   firstFrame_ = false;
 
   // The first hop of the overlap is complete: it is output chunk frameIndex - 8.

@@ -28,10 +28,12 @@
 // doubled, up to 2097152.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "audio/sound_stream.h"
 #include "effects/fft.h"
+#include "platform/second_lane.h"
 
 namespace klangor {
 
@@ -59,7 +61,24 @@ class LPhaseVocoderStream final : public LSoundFilter {
   int64_t AnalysisEnd(int64_t frameIndex) const;
   void ReadInputUpTo(int64_t end);
   void ProcessFrame();
-  void ProcessChannel(int channel, const int32_t* firstFrame);
+  // The work space of one channel's transform: one for this thread and one for the second
+  // lane, which takes every other channel of a frame.
+  struct LScratch {
+    explicit LScratch(int size);
+    LFft fft;
+    std::vector<float> magnitude;  // of the frame being processed, per bin, with a 0 on each side
+    std::vector<float> measured;
+    std::vector<float> change;     // of the running phases over this hop
+    std::vector<float> lead;       // per bin: its advance minus its measured phase
+    std::vector<int32_t> owner;    // per bin: the peak whose region it is in
+    std::vector<int32_t> peakAt;   // per bin: k for a peak, else N / 2
+    std::vector<int32_t> fallAt;   // per bin: k when louder than bin k + 1, else N / 2 - 1
+    std::vector<float> frame;
+    std::vector<float> re;
+    std::vector<float> im;
+    std::vector<float> back;
+  };
+  void ProcessChannel(int channel, const int32_t* firstFrame, LScratch& scratch);
 
   int channels_;
   int size_;             // N
@@ -68,25 +87,17 @@ class LPhaseVocoderStream final : public LSoundFilter {
   int32_t hopMillionths_;
   double ratio_;         // h = synthesis hop / analysis hop
   int64_t startOffset_;  // analysis position of frame 0
-  LFft fft_;
   bool wide_;  // the AVX2 copies of the per-bin loops (UseAvx2() when made)
   std::vector<float> window_;     // analysis: Hamming / sqrt(max(0.2, v))
   std::vector<float> synthesis_;  // Hamming / overlap, with the inverse transform's 1 / N
   std::vector<float> phase_;      // per channel, N / 2 running phases (kept to one turn)
   std::vector<float> output_;     // per channel, N / 2 output phases of the last frame
-  std::vector<float> magnitude_;  // of the frame being processed, per bin, with a 0 on each side
-  std::vector<float> measured_;
-  std::vector<float> change_;     // of the running phases over this hop
-  std::vector<float> lead_;       // per bin: its advance minus its measured phase
-  std::vector<int32_t> owner_;    // per bin: the peak whose region it is in
-  std::vector<int32_t> peakAt_;   // per bin: k for a peak, else N / 2
-  std::vector<int32_t> fallAt_;   // per bin: k when louder than bin k + 1, else N / 2 - 1
   bool firstFrame_ = true;
   std::vector<float> overlap_;    // per channel, N samples of output being summed
-  std::vector<float> frame_;
-  std::vector<float> re_;
-  std::vector<float> im_;
-  std::vector<float> back_;
+  std::unique_ptr<LScratch> scratch_;
+  std::unique_ptr<LScratch> laneScratch_;
+  const int32_t* laneFirst_ = nullptr;  // the frame the second lane works on
+  std::unique_ptr<LSecondLane> lane_;   // with two channels or more
   std::vector<int32_t> input_;    // interleaved input frames from inputStart_
   int64_t inputStart_ = 0;
   int64_t inputEnd_ = 0;          // input frame after the last one buffered

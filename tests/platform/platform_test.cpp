@@ -19,6 +19,7 @@
 #include "platform/process.h"
 #include "platform/retry_open.h"
 #include "platform/safe_replace.h"
+#include "platform/second_lane.h"
 #include "platform/sequential_writer.h"
 #include "support/test_env.h"
 
@@ -266,6 +267,28 @@ TEST(EventTest, ManualResetAndWaitingForAnyOfSeveral) {
   EXPECT_EQ(LEvent::WaitAny({&stop, &work}, 5000ms), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - before, 2000ms);
   setter.join();
+}
+
+// The lane's work sees what was written before Begin and the owner sees the work's writes
+// after Finish, round after round, also when the lane has gone to sleep in between; a lane
+// that never ran ends cleanly.
+TEST(SecondLaneTest, WorkRunsInStepWithItsOwner) {
+  { LSecondLane idle([] {}); }
+  std::vector<int> values(64);
+  int round = 0;
+  int sum = 0;
+  LSecondLane lane([&] {
+    sum = 0;
+    for (int& v : values) sum += v += round;
+  });
+  int expected = 0;
+  for (round = 1; round <= 3000; ++round) {
+    lane.Begin();
+    lane.Finish();
+    expected += round;
+    ASSERT_EQ(sum, 64 * expected) << round;
+    if (round % 1000 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 }  // namespace
