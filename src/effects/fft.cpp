@@ -19,11 +19,14 @@ bool IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
 // The butterflies of one group p for every column q < s (contiguous in q): inputs a, b, c, d
 // at offsets 0, 1, 2, 3 quarters, outputs 0..3 at offsets 0, s, 2s, 3s.
-[[gnu::always_inline]] inline void Radix4Columns(size_t s, const float* __restrict w, const float* __restrict ar, const float* __restrict ai,
-                          const float* __restrict br, const float* __restrict bi, const float* __restrict cr,
-                          const float* __restrict ci, const float* __restrict dr, const float* __restrict di,
-                          float* __restrict y0r, float* __restrict y0i, float* __restrict y1r, float* __restrict y1i,
-                          float* __restrict y2r, float* __restrict y2i, float* __restrict y3r, float* __restrict y3i) {
+[[gnu::always_inline]] inline void Radix4Columns(size_t s, const float* __restrict w, const float* __restrict ar,
+                                                 const float* __restrict ai, const float* __restrict br,
+                                                 const float* __restrict bi, const float* __restrict cr,
+                                                 const float* __restrict ci, const float* __restrict dr,
+                                                 const float* __restrict di, float* __restrict y0r,
+                                                 float* __restrict y0i, float* __restrict y1r, float* __restrict y1i,
+                                                 float* __restrict y2r, float* __restrict y2i, float* __restrict y3r,
+                                                 float* __restrict y3i) {
   const float t1r = w[0], t1i = w[1], t2r = w[2], t2i = w[3], t3r = w[4], t3i = w[5];
   for (size_t q = 0; q < s; ++q) {
     const float apcR = ar[q] + cr[q], apcI = ai[q] + ci[q];
@@ -47,8 +50,9 @@ bool IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 // One radix-4 step over `count` butterfly groups of stride `stride`:
 //   y[q + s(4p + k)] = w^(kp) x (the k-th output of the 4-point DFT of x[q + s(p + m n/4)]).
 // Twiddles of the step: six arrays of length/4 (w1 re, w1 im, w2 re, w2 im, w3 re, w3 im).
-[[gnu::always_inline]] inline void Radix4Stage(int length, int stride, const float* __restrict twiddles, const float* __restrict xr,
-                 const float* __restrict xi, float* __restrict yr, float* __restrict yi) {
+[[gnu::always_inline]] inline void Radix4Stage(int length, int stride, const float* __restrict twiddles,
+                                               const float* __restrict xr, const float* __restrict xi,
+                                               float* __restrict yr, float* __restrict yi) {
   const int quarter = length / 4;
   const size_t s = static_cast<size_t>(stride);
   const size_t offset1 = s * quarter;
@@ -98,8 +102,8 @@ bool IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 }
 
 // The last step of an odd power of two: length 2, no twiddles.
-[[gnu::always_inline]] inline void Radix2Stage(int stride, const float* __restrict xr, const float* __restrict xi, float* __restrict yr,
-                 float* __restrict yi) {
+[[gnu::always_inline]] inline void Radix2Stage(int stride, const float* __restrict xr, const float* __restrict xi,
+                                               float* __restrict yr, float* __restrict yi) {
   const size_t s = static_cast<size_t>(stride);
   for (size_t q = 0; q < s; ++q) {
     const float ar = xr[q], ai = xi[q], br = xr[q + s], bi = xi[q + s];
@@ -120,8 +124,10 @@ LFft::LPlan LFft::MakePlan(int size) {
       plan.stageRadix.push_back(4);
       const int quarter = length / 4;
       for (int k = 1; k <= 3; ++k) {
-        for (int p = 0; p < quarter; ++p) plan.twiddles.push_back(static_cast<float>(std::cos(-kTwoPi * k * p / length)));
-        for (int p = 0; p < quarter; ++p) plan.twiddles.push_back(static_cast<float>(std::sin(-kTwoPi * k * p / length)));
+        for (int p = 0; p < quarter; ++p)
+          plan.twiddles.push_back(static_cast<float>(std::cos(-kTwoPi * k * p / length)));
+        for (int p = 0; p < quarter; ++p)
+          plan.twiddles.push_back(static_cast<float>(std::sin(-kTwoPi * k * p / length)));
       }
       length /= 4;
     } else {
@@ -301,14 +307,16 @@ namespace {
   }
 }
 
-[[gnu::always_inline]] inline void Deinterleave(int half, const float* __restrict in, float* __restrict even, float* __restrict odd) {
+[[gnu::always_inline]] inline void Deinterleave(int half, const float* __restrict in, float* __restrict even,
+                                                float* __restrict odd) {
   for (int n = 0; n < half; ++n) {
     even[n] = in[2 * static_cast<size_t>(n)];
     odd[n] = in[2 * static_cast<size_t>(n) + 1];
   }
 }
 
-[[gnu::always_inline]] inline void Interleave(int half, const float* __restrict even, const float* __restrict odd, float* __restrict out) {
+[[gnu::always_inline]] inline void Interleave(int half, const float* __restrict even, const float* __restrict odd,
+                                              float* __restrict out) {
   for (int n = 0; n < half; ++n) {
     out[2 * static_cast<size_t>(n)] = even[n];
     out[2 * static_cast<size_t>(n) + 1] = odd[n];
@@ -317,8 +325,9 @@ namespace {
 
 // X[k] = E[k] + W^k O[k], E = (Z[k] + conj Z[M-k]) / 2, O = -i (Z[k] - conj Z[M-k]) / 2, for
 // 0 < k < M.
-[[gnu::always_inline]] inline void SplitSpectrum(int half, const float* __restrict zr, const float* __restrict zi, const float* __restrict wr,
-                   const float* __restrict wi, float* __restrict re, float* __restrict im) {
+[[gnu::always_inline]] inline void SplitSpectrum(int half, const float* __restrict zr, const float* __restrict zi,
+                                                 const float* __restrict wr, const float* __restrict wi,
+                                                 float* __restrict re, float* __restrict im) {
   for (int k = 1; k < half; ++k) {
     const float ar = zr[k], ai = zi[k];
     const float cr = zr[half - k], ci = -zi[half - k];
@@ -331,8 +340,9 @@ namespace {
 
 // Z[k] = E + i O with E = X[k] + conj X[M-k], O = (X[k] - conj X[M-k]) W^-k, for 0 < k < M:
 // twice the transform of z, so that the unscaled inverse gives size x.
-[[gnu::always_inline]] inline void JoinSpectrum(int half, const float* __restrict re, const float* __restrict im, const float* __restrict wr,
-                  const float* __restrict wi, float* __restrict zr, float* __restrict zi) {
+[[gnu::always_inline]] inline void JoinSpectrum(int half, const float* __restrict re, const float* __restrict im,
+                                                const float* __restrict wr, const float* __restrict wi,
+                                                float* __restrict zr, float* __restrict zi) {
   for (int k = 1; k < half; ++k) {
     const float ar = re[k], ai = im[k];
     const float cr = re[half - k], ci = -im[half - k];

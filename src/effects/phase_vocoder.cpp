@@ -56,15 +56,20 @@ constexpr float kRoundMagic = 12582912.0f;
   const float y = high ? 3.14159265f - t : (low ? -3.14159265f - t : t);
   const float sign = (high || low) ? -1.0f : 1.0f;
   const float z = y * y;
-  *sine = y * (1.0f + z * (-1.6666667e-1f + z * (8.3333333e-3f + z * (-1.9841270e-4f + z * (2.7557319e-6f + z * -2.5052108e-8f)))));
-  *cosine = sign * (1.0f + z * (-0.5f + z * (4.1666667e-2f + z * (-1.3888889e-3f + z * (2.4801587e-5f + z * (-2.7557319e-7f + z * 2.0876757e-9f))))));
+  *sine = y * (1.0f + z * (-1.6666667e-1f +
+                           z * (8.3333333e-3f + z * (-1.9841270e-4f + z * (2.7557319e-6f + z * -2.5052108e-8f)))));
+  *cosine =
+      sign *
+      (1.0f + z * (-0.5f + z * (4.1666667e-2f + z * (-1.3888889e-3f +
+                                                     z * (2.4801587e-5f + z * (-2.7557319e-7f + z * 2.0876757e-9f))))));
 }
 
 // Per bin k: the magnitude, the measured phase, and the running phase's change over the hop,
 // wrap(phi - k wa - P(k)); P(k) becomes phi - k wa reduced to one turn.
-[[gnu::always_inline]] inline void MeasureBins(int bins, uint32_t analysisTurn, uint32_t mask, float binAngle, const float* __restrict re,
-                 const float* __restrict im, float* __restrict magnitude, float* __restrict measured,
-                 float* __restrict phase, float* __restrict change) {
+[[gnu::always_inline]] inline void MeasureBins(int bins, uint32_t analysisTurn, uint32_t mask, float binAngle,
+                                               const float* __restrict re, const float* __restrict im,
+                                               float* __restrict magnitude, float* __restrict measured,
+                                               float* __restrict phase, float* __restrict change) {
   for (int k = 0; k < bins; ++k) {
     const float x = re[k];
     const float y = im[k];
@@ -79,8 +84,8 @@ constexpr float kRoundMagic = 12582912.0f;
 }
 
 // The bins rebuilt from their magnitudes at the output phases (left reduced to one turn).
-[[gnu::always_inline]] inline void RebuildBins(int bins, const float* __restrict magnitude, float* __restrict output, float* __restrict re,
-                 float* __restrict im) {
+[[gnu::always_inline]] inline void RebuildBins(int bins, const float* __restrict magnitude, float* __restrict output,
+                                               float* __restrict re, float* __restrict im) {
   for (int k = 0; k < bins; ++k) {
     const float reduced = WrapAngle(output[k]);
     output[k] = reduced;
@@ -210,7 +215,8 @@ template <bool kWide>
   const uint32_t hopTurn = a.hopTurn;
   const uint32_t mask = a.mask;
   const auto advance = [&](int k) {
-    return output[k] + static_cast<float>(static_cast<int32_t>((static_cast<uint32_t>(k) * hopTurn) & mask)) * binAngle +
+    return output[k] +
+           static_cast<float>(static_cast<int32_t>((static_cast<uint32_t>(k) * hopTurn) & mask)) * binAngle +
            ratio * change[k];
   };
   // Per bin: k if it is a peak (else bins), k if it is louder than the bin above (else
@@ -508,7 +514,8 @@ void LPhaseVocoderStream::Read(int32_t* frames, int32_t frameCount) {
       }
     }
     const int32_t piece = std::min(frameCount - done, readyCount_ - readyOffset_);
-    std::memcpy(frames + static_cast<size_t>(done) * channels_, ready_.data() + static_cast<size_t>(readyOffset_) * channels_,
+    std::memcpy(frames + static_cast<size_t>(done) * channels_,
+                ready_.data() + static_cast<size_t>(readyOffset_) * channels_,
                 static_cast<size_t>(piece) * channels_ * sizeof(int32_t));
     readyOffset_ += piece;
     done += piece;

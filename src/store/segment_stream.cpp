@@ -111,8 +111,8 @@ bool LSegmentStream::StaysWithin(int32_t frameCount, int32_t largest, int32_t sm
   if (largest < 0 || smallest > 0) return false;
   // Frames before 0 and after the end read as zeros.
   LSegmentList range;
-  list_.ExtractRange(std::max(position_, 0), static_cast<int32_t>(std::min<int64_t>(int64_t{position_} + frameCount, length_)),
-                     range);
+  list_.ExtractRange(std::max(position_, 0),
+                     static_cast<int32_t>(std::min<int64_t>(int64_t{position_} + frameCount, length_)), range);
   for (const LSegment& segment : range.Segments()) {
     if (!SegmentStaysWithin(segment, Channels(), largest, smallest)) return false;
   }

@@ -120,7 +120,8 @@ TEST(LimiterTest, BlockStoreSoundsGiveTheSameResultWithTheirPeaksKnown) {
       EXPECT_EQ(known->StaysWithin(length, kFullScale16, -kFullScale16 - 16), level < 522240 && percent <= 100)
           << level << " " << percent;
       auto copy = [&](int64_t frame, int channel) { return read[static_cast<size_t>(frame * channels + channel)]; };
-      LLimiterStream reference(MakeRef<LFunctionStream>(rate, channels, length, copy, kDocumentFullScale), kFullScale16);
+      LLimiterStream reference(MakeRef<LFunctionStream>(rate, channels, length, copy, kDocumentFullScale),
+                               kFullScale16);
       LLimiterStream limited(known, kFullScale16);
       EXPECT_EQ(test::ReadInSlices(limited, length, 7), test::ReadFrames(reference, length)) << level << " " << percent;
       limited.Seek(rate / 2);
