@@ -57,6 +57,14 @@ cpu_of() {
   /usr/bin/time -f '%U %S' "$@" 2>&1 >/dev/null | tail -1 | awk '{printf "%.3f", $1 + $2}'
 }
 
+# Ten minutes of music-like stereo (noise, a sweep and plucked notes), made once.
+music10() {
+  local file="$data/music10.wav"
+  [ -f "$file" ] || sox -V1 -R -n -b 16 -c 2 -r 44100 "$file" synth 600 pinknoise synth 600 sine mix 300-2000 \
+    synth 600 pluck mix 220 tremolo 3 40 vol 0.4
+  echo "$file"
+}
+
 # The median of a list of numbers.
 median() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
@@ -108,9 +116,7 @@ fi
 if [ -z "${BENCH_ONLY:-}" ] || [ "$BENCH_ONLY" = peers ] || [ "$BENCH_ONLY" = vocoder ]; then
   echo
   echo "== Speed only and pitch only: 10 minutes of stereo 44100 Hz, klangor-batch against sox =="
-  voc10="$data/music10.wav"
-  [ -f "$voc10" ] || sox -V1 -R -n -b 16 -c 2 -r 44100 "$voc10" synth 600 pinknoise synth 600 sine mix 300-2000 \
-    synth 600 pluck mix 220 tremolo 3 40 vol 0.4
+  voc10=$(music10)
   mkdir -p "$data/voc-out"
   # 150 % pitch is 1200 log2(1.5) = 701.955 cents. Paired rounds (one run of each per round,
   # in turn), medians of 7 of wall and CPU time.
@@ -140,9 +146,7 @@ fi
 if [ "${BENCH_ONLY:-}" != store ]; then
 echo
 echo "== Sample-rate converter: 10 minutes of stereo 44100 -> 48000 Hz, klangor-batch against ffmpeg =="
-rate10="$data/music10.wav"
-[ -f "$rate10" ] || sox -V1 -R -n -b 16 -c 2 -r 44100 "$rate10" synth 600 pinknoise synth 600 sine mix 300-2000 \
-  synth 600 pluck mix 220 tremolo 3 40 vol 0.4
+rate10=$(music10)
 mkdir -p "$data/rate-pair"
 # Paired rounds (one run of each per round, in turn), medians of 7.
 peer_wall=(); peer_cpu=(); own_wall=(); own_cpu=()
@@ -304,9 +308,7 @@ rm -rf "$data/sox-fx.wav" "$data/fx-out" "$data/noise.prof"
 
 echo
 echo "== Sample rate and speed: a 10-minute stereo 44100 Hz file =="
-music10="$data/music10.wav"
-[ -f "$music10" ] || sox -V1 -R -n -b 16 -c 2 -r 44100 "$music10" synth 600 pinknoise synth 600 sine mix 300-2000 \
-  synth 600 pluck mix 220 tremolo 3 40 vol 0.4
+music10=$(music10)
 mkdir -p "$data/rate-out"
 seconds() { echo "scale=0; 600 / $1" | bc -l; }
 sox_rate=$(best_of 3 "$data/sox-rate.wav" sox -V1 "$music10" -r 48000 "$data/sox-rate.wav")
