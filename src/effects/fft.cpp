@@ -239,22 +239,11 @@ template <bool kWide>
   }
 }
 
-void RunStagesPortable(int size, const std::vector<int>& stageRadix, const float* twiddles, float* re, float* im,
-                       float* scratchRe, float* scratchIm) {
-  RunStages<false>(size, stageRadix, twiddles, re, im, scratchRe, scratchIm);
-}
-
-// The same loops compiled for AVX2 (8 floats a step); called only when UseAvx2() holds.
-[[gnu::target("avx2")]] void RunStagesAvx2(int size, const std::vector<int>& stageRadix, const float* twiddles,
-                                           float* re, float* im, float* scratchRe, float* scratchIm) {
-  RunStages<true>(size, stageRadix, twiddles, re, im, scratchRe, scratchIm);
-}
-
 }  // namespace
 
 void LFft::Run(const LPlan& plan, float* re, float* im, float* scratchRe, float* scratchIm) const {
-  (wide_ ? RunStagesAvx2 : RunStagesPortable)(plan.size, plan.stageRadix, plan.twiddles.data(), re, im, scratchRe,
-                                              scratchIm);
+  RunCode<RunStages<true>, RunStages<false>>(wide_, plan.size, plan.stageRadix, plan.twiddles.data(), re, im,
+                                              scratchRe, scratchIm);
 }
 
 LFft::LFft(int size)
@@ -397,31 +386,18 @@ template <bool kWide>
   }
 }
 
-void RealForwardPortable(const LRealWork& t, const float* in, float* re, float* im) {
-  RealForwardBody<false>(t, in, re, im);
-}
-[[gnu::target("avx2")]] void RealForwardAvx2(const LRealWork& t, const float* in, float* re, float* im) {
-  RealForwardBody<true>(t, in, re, im);
-}
-void RealInversePortable(const LRealWork& t, const float* re, const float* im, float* out) {
-  RealInverseBody<false>(t, re, im, out);
-}
-[[gnu::target("avx2")]] void RealInverseAvx2(const LRealWork& t, const float* re, const float* im, float* out) {
-  RealInverseBody<true>(t, re, im, out);
-}
-
 }  // namespace
 
 void LFft::RealForward(const float* in, float* re, float* im) {
   const LRealWork work{half_,          halfPlan_.stageRadix, halfPlan_.twiddles.data(), realTwiddleRe_.data(),
                        realTwiddleIm_.data(), workRe_.data(), workIm_.data(), scratchRe_.data(), scratchIm_.data()};
-  (wide_ ? RealForwardAvx2 : RealForwardPortable)(work, in, re, im);
+  RunCode<RealForwardBody<true>, RealForwardBody<false>>(wide_, work, in, re, im);
 }
 
 void LFft::RealInverse(const float* re, const float* im, float* out) {
   const LRealWork work{half_,          halfPlan_.stageRadix, halfPlan_.twiddles.data(), realTwiddleRe_.data(),
                        realTwiddleIm_.data(), workRe_.data(), workIm_.data(), scratchRe_.data(), scratchIm_.data()};
-  (wide_ ? RealInverseAvx2 : RealInversePortable)(work, re, im, out);
+  RunCode<RealInverseBody<true>, RealInverseBody<false>>(wide_, work, re, im, out);
 }
 
 int TransformSizeFor(int32_t x) {

@@ -265,23 +265,6 @@ template <bool kWide>
   for (int i = 0; i < n; ++i) overlap[i] += back[i] * synthesis[i];
 }
 
-void BinWorkPortable(const LBinArgs& a) { BinWork<false>(a); }
-void WindowInPortable(int n, int step, const int32_t* samples, const float* window, float* frame) {
-  WindowIn(n, step, samples, window, frame);
-}
-void AddOutPortable(int n, const float* back, const float* synthesis, float* overlap) {
-  AddOut(n, back, synthesis, overlap);
-}
-
-// The same loops compiled for AVX2 (8 bins a step); called only when UseAvx2() holds. Without
-// fused multiply-adds both copies round alike and give the same samples.
-[[gnu::target("avx2")]] void BinWorkAvx2(const LBinArgs& a) { BinWork<true>(a); }
-[[gnu::target("avx2")]] void WindowInAvx2(int n, int step, const int32_t* samples, const float* window, float* frame) {
-  WindowIn(n, step, samples, window, frame);
-}
-[[gnu::target("avx2")]] void AddOutAvx2(int n, const float* back, const float* synthesis, float* overlap) {
-  AddOut(n, back, synthesis, overlap);
-}
 
 }  // namespace
 
@@ -421,7 +404,7 @@ LPhaseVocoderStream::LScratch::LScratch(int size)
 void LPhaseVocoderStream::ProcessChannel(int channel, const int32_t* firstFrame, LScratch& scratch) {
   const int n = size_;
   const int bins = n / 2;
-  (wide_ ? WindowInAvx2 : WindowInPortable)(n, channels_, firstFrame + channel, window_.data(), scratch.frame.data());
+  RunCode<WindowIn>(wide_, n, channels_, firstFrame + channel, window_.data(), scratch.frame.data());
   scratch.fft.RealForward(scratch.frame.data(), scratch.re.data(), scratch.im.data());
 
   // The running phases' change uses k wa = k x 2 pi A / N reduced exactly in integers.
@@ -447,13 +430,13 @@ void LPhaseVocoderStream::ProcessChannel(int channel, const int32_t* firstFrame,
                       scratch.owner.data(),
                       scratch.peakAt.data(),
                       scratch.fallAt.data()};
-  (wide_ ? BinWorkAvx2 : BinWorkPortable)(args);
+  // Without fused multiply-adds both copies round alike and give the same samples.
+  RunCode<BinWork<true>, BinWork<false>>(wide_, args);
   re[bins] = 0.0f;
   im[bins] = 0.0f;
   im[0] = 0.0f;
   scratch.fft.RealInverse(re, im, scratch.back.data());
-  (wide_ ? AddOutAvx2 : AddOutPortable)(n, scratch.back.data(), synthesis_.data(),
-                                        overlap_.data() + static_cast<size_t>(channel) * n);
+  RunCode<AddOut>(wide_, n, scratch.back.data(), synthesis_.data(), overlap_.data() + static_cast<size_t>(channel) * n);
 }
 
 void LPhaseVocoderStream::ProcessFrame() {

@@ -13,9 +13,11 @@ bool UseAvx2();
 // allowing still needs the processor.
 void SetAvx2Allowed(bool allowed);
 
-// Runs `Body`, an always-inline function, compiled for AVX2 when UseAvx2() holds and for the
-// baseline x86-64 otherwise: one source gives both code paths, and the build runs on any
-// x86-64. The results must not depend on the path (integer or exactly rounded arithmetic).
+// Runs an always-inline body compiled for AVX2 when `avx2` holds and for the baseline x86-64
+// otherwise: one source gives both code paths, and the build runs on any x86-64. A body may
+// come in two instances (a template on whether it may use AVX2 intrinsics): `Avx2Body` then
+// runs on AVX2 and `PortableBody` elsewhere. The results must not depend on the path (integer
+// or exactly rounded arithmetic, no fused multiply-adds).
 #if defined(__x86_64__)
 template <auto Body, typename... Args>
 [[gnu::target("avx2"), gnu::noinline]] decltype(auto) RunAvx2Code(Args&&... args) {
@@ -28,12 +30,18 @@ template <auto Body, typename... Args>
   return Body(std::forward<Args>(args)...);
 }
 
+template <auto Avx2Body, auto PortableBody = Avx2Body, typename... Args>
+decltype(auto) RunCode(bool avx2, Args&&... args) {
+#if defined(__x86_64__)
+  if (avx2) return RunAvx2Code<Avx2Body>(std::forward<Args>(args)...);
+#endif
+  return RunPortableCode<PortableBody>(std::forward<Args>(args)...);
+}
+
+// The same, on AVX2 whenever UseAvx2() holds at the call.
 template <auto Body, typename... Args>
 decltype(auto) RunBestCode(Args&&... args) {
-#if defined(__x86_64__)
-  if (UseAvx2()) return RunAvx2Code<Body>(std::forward<Args>(args)...);
-#endif
-  return RunPortableCode<Body>(std::forward<Args>(args)...);
+  return RunCode<Body>(UseAvx2(), std::forward<Args>(args)...);
 }
 
 }  // namespace klangor
