@@ -47,6 +47,9 @@ class LSoundStream : public LRefCounted {
   virtual bool StaysWithin(int32_t /*frameCount*/, int32_t /*largest*/, int32_t /*smallest*/) const {
     return false;
   }
+  // True when Length() is exact and stays as it is while the stream is read (not an estimate,
+  // not a file that may still grow). False when that is not known.
+  virtual bool LengthFixed() const { return false; }
 
  protected:
   // A rate of 0 or less becomes 44100 and a channel count of 0 becomes 1, both with state

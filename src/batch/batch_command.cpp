@@ -145,6 +145,8 @@ constexpr LIntSetting kShownReverbLevel{kReverbLevel.section, kReverbLevel.name,
 
 const std::vector<LBatchCommandInfo>& BatchCommands() {
   using C = const LBatchRunContext&;
+  using V = const std::vector<int32_t>&;
+  using S = LRef<LSoundStream>;
   constexpr uint32_t kBlock = kParameterBlockBytes;
   static const char kBlockText[] = "Klicken sie auf Einstellungen um die Veränderungen zu sehen.";
   static const std::vector<LBatchCommandInfo> table = {
@@ -164,14 +166,17 @@ const std::vector<LBatchCommandInfo>& BatchCommands() {
       {5, "High-Pass Filter", {F::kU32}, 4, "Frequenz(Hz) = %d", {kLowCutFreq}, {},
        [](C c) {  // the stored frequency is unsigned; the design takes 10 Hz for what is not positive
          return RunStreamEffect(c.document, MakeHighPassTask(c.values[0]), c.progress);
-       }},
+       },
+       [](V v, S s) { return StreamEffectResult(MakeHighPassTask(v[0]), std::move(s)); }},
       {6, "Equalizer", {}, kBlock, kBlockText, {}, {},
        [](C c) { return RunEqualizer(c.document, BatchCurve(c.command, EqualizerFilePath()), c.progress); }},
       {7, "Echo", {F::kU32, F::kS16}, 6, "Echo (Dauer) (ms) = %d, Echo (Ausgang) (%%) = %d", {kEchoTime, kEchoGain}, {},
-       [](C c) { return RunStreamEffect(c.document, MakeEchoTask(c.values[0], c.values[1]), c.progress); }},
+       [](C c) { return RunStreamEffect(c.document, MakeEchoTask(c.values[0], c.values[1]), c.progress); },
+       [](V v, S s) { return StreamEffectResult(MakeEchoTask(v[0], v[1]), std::move(s)); }},
       {8, "Hall", {F::kU32, F::kS16}, 6, "Hall (Dauer) (ms) = %d, Hall (Level) (%%) = %d", {kReverbTime, kReverbLevel},
        {kReverbTime, kShownReverbLevel},
-       [](C c) { return RunStreamEffect(c.document, MakeReverbTask(c.values[1], c.values[0]), c.progress); }},
+       [](C c) { return RunStreamEffect(c.document, MakeReverbTask(c.values[1], c.values[0]), c.progress); },
+       [](V v, S s) { return StreamEffectResult(MakeReverbTask(v[1], v[0]), std::move(s)); }},
       {9, "Dynamik", {}, kBlock, kBlockText, {}, {},
        [](C c) { return RunEnvelope(c.document, BatchCurve(c.command, EnvelopeFilePath()), c.progress); }},
       {10, "Automatische Lautstärken Kontrolle", {}, 0, "", {}, {},
@@ -179,22 +184,34 @@ const std::vector<LBatchCommandInfo>& BatchCommands() {
       {11, "Noise Reduction (Auto Spectral Subtraction)", {F::kS8}, 1, "Grenzwert %d", {kSSNoiseThreshold}, {},
        [](C c) { return RunAutoSpectralSubtraction(c.document, c.values[0], c.progress); }},
       {12, "Noise Reduction (Multi-band Noise Gating)", {F::kS8}, 1, "Noise Gate Level (dB) = %d", {kNoiseGateLevel}, {},
-       [](C c) { return RunStreamEffect(c.document, MakeNoiseGateTask(c.values[0]), c.progress); }},
+       [](C c) { return RunStreamEffect(c.document, MakeNoiseGateTask(c.values[0]), c.progress); },
+       [](V v, S s) { return StreamEffectResult(MakeNoiseGateTask(v[0]), std::move(s)); }},
       {13, "Geschwindigkeit und Tonhöhe ändern", {F::kS16}, 2, "Geschwindigkeit/Tonhöhe justieren (%%) = %d",
        {kSpSpeedPitch}, {},
-       [](C c) { return RunSpeedPitch(c.document, LSpeedPitchMode::kSpeedAndPitch, c.values[0], c.progress); }},
+       [](C c) { return RunSpeedPitch(c.document, LSpeedPitchMode::kSpeedAndPitch, c.values[0], c.progress); },
+       [](V v, S s) { return SpeedPitchResult(std::move(s), LSpeedPitchMode::kSpeedAndPitch, v[0]); }},
       {14, "Nur Geschwindigkeit ändern", {F::kS16}, 2, "Geschwindigkeit justieren Adjust (%%) = %d",
        {kConstPitchSpeed}, {},
-       [](C c) { return RunSpeedPitch(c.document, LSpeedPitchMode::kSpeedOnly, c.values[0], c.progress); }},
+       [](C c) { return RunSpeedPitch(c.document, LSpeedPitchMode::kSpeedOnly, c.values[0], c.progress); },
+       [](V v, S s) { return SpeedPitchResult(std::move(s), LSpeedPitchMode::kSpeedOnly, v[0]); }},
       {15, "Nur Tonhöhe ändern", {F::kS16}, 2, "Tonhöhe justieren (%%) = %d", {kConstSpeedPitch}, {},
-       [](C c) { return RunSpeedPitch(c.document, LSpeedPitchMode::kPitchOnly, c.values[0], c.progress); }},
+       [](C c) { return RunSpeedPitch(c.document, LSpeedPitchMode::kPitchOnly, c.values[0], c.progress); },
+       [](V v, S s) { return SpeedPitchResult(std::move(s), LSpeedPitchMode::kPitchOnly, v[0]); }},
       {16, "Dynamic Range Compressor", {F::kS8, F::kU8, F::kS8}, 3,
        "Grenzwert (db) = %d, Verhältnis = %s, Limit (db) = %d",
        {kCompressorThreshold, kCompressorRatio, kCompressorLimit}, {}, Compressor},
       {17, "Samplerate konvertieren", {F::kU32}, 4, "Samplerate konvertieren = %d", {kConvertSampleRate}, {},
-       [](C c) { return Convert(c, c.values[0], c.document.sound.Channels()); }},
+       [](C c) { return Convert(c, c.values[0], c.document.sound.Channels()); },
+       [](V v, S s) {
+         const int channels = s->Channels();
+         return ConvertedResult(std::move(s), v[0], channels);
+       }},
       {18, "Kanäle konvertieren (Mono <-> Stereo)", {F::kU8}, 1, "Kanäle konvertieren = %d", {kConvertChannel}, {},
-       [](C c) { return Convert(c, c.document.sound.SampleRate(), c.values[0]); }},
+       [](C c) { return Convert(c, c.document.sound.SampleRate(), c.values[0]); },
+       [](V v, S s) {
+         const int32_t rate = s->SampleRate();
+         return ConvertedResult(std::move(s), rate, v[0]);
+       }},
       {19, "Stereo Regler", {F::kU32}, 4, "Stereo Pan = %d%%", {kStereoPan}, {}, StereoPan},
       {20, "Stimmen reduzieren", {}, 0, "", {}, {}, [](C c) { return RunReduceVocals(c.document, c.progress); }},
   };
@@ -244,6 +261,13 @@ std::string BatchCommandDescription(const LBatchCommand& command, const LSetting
     return text;
   }
   return Format(info->description, values[0], values.size() > 1 ? values[1] : 0);
+}
+
+LRef<LSoundStream> BatchCommandStream(const LBatchCommand& command, const LSettingsStore& settings,
+                                      LRef<LSoundStream> source) {
+  const LBatchCommandInfo* info = FindBatchCommand(command.number);
+  if (info == nullptr || info->stream == nullptr || !source) return {};
+  return info->stream(BatchCommandValues(command, settings), std::move(source));
 }
 
 LResult RunBatchCommand(const LBatchCommand& command, LSoundDocument& document, const LSettingsStore& settings,

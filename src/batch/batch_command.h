@@ -15,6 +15,7 @@
 
 #include "audio/progress.h"
 #include "audio/result.h"
+#include "audio/sound_stream.h"
 #include "settings/settings_store.h"
 #include "store/sound_document.h"
 
@@ -50,6 +51,10 @@ struct LBatchCommandInfo {
   std::vector<LIntSetting> shownValues{};
   // What the command does.
   LResult (*run)(const LBatchRunContext& context) = nullptr;
+  // For a command that is one pass of a stream over the whole sound: its result over `source`
+  // (the whole sound so far, at frame 0, its length fixed) as a stream, with the samples that
+  // `run` leaves in the document; nothing where `run` would fail.
+  LRef<LSoundStream> (*stream)(const std::vector<int32_t>& values, LRef<LSoundStream> source) = nullptr;
 };
 
 // The 21 commands in number order (0 to 20).
@@ -79,6 +84,11 @@ std::vector<int32_t> BatchCommandValues(const LBatchCommand& command, const LSet
 
 // The description line shown next to the command's name (empty for commands without one).
 std::string BatchCommandDescription(const LBatchCommand& command, const LSettingsStore& settings);
+
+// The command's result over `source` as a stream (see LBatchCommandInfo::stream); nothing for
+// a command that has no such form or cannot give it here.
+LRef<LSoundStream> BatchCommandStream(const LBatchCommand& command, const LSettingsStore& settings,
+                                      LRef<LSoundStream> source);
 
 // Runs the command over the document's selection (the batch selects the whole sound). Unknown
 // numbers are skipped.

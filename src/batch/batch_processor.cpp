@@ -5,6 +5,7 @@
 #include "docio/open_audio_file.h"
 #include "docio/raw_settings.h"
 #include "docio/save_audio_file.h"
+#include "dsp/processing_pump.h"
 #include "formats/open_messages.h"
 #include "platform/paths.h"
 #include "settings/settings_keys.h"
@@ -19,6 +20,27 @@ LResult SaveAs(LRef<LSoundStream> source, const std::string& output, LSettingsSt
   LReportingSaveInteraction interaction(report);
   LSaveContext context(settings, interaction, progress);
   return SaveAudioFile(std::move(source), output, false, context, tags);
+}
+
+// The commands from `first` on, each one's result streamed over the one before, starting
+// from `sound`; nothing when one of them has no stream form.
+LRef<LSoundStream> StreamCommands(const LBatchJob& job, size_t first, const LSettingsStore& settings,
+                                  LRef<LSoundStream> sound) {
+  for (size_t i = first; i < job.commands.size() && sound; ++i) {
+    sound = BatchCommandStream(job.commands[i], settings, std::move(sound));
+  }
+  return sound;
+}
+
+// Where the commands that end the list and are single passes of a stream begin.
+size_t FirstStreamedCommand(const LBatchJob& job) {
+  size_t first = job.commands.size();
+  while (first > 0) {
+    const LBatchCommandInfo* info = FindBatchCommand(job.commands[first - 1].number);
+    if (info == nullptr || info->stream == nullptr) break;
+    --first;
+  }
+  return first;
 }
 
 LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettingsStore& settings,
@@ -38,6 +60,18 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
   // only when complete, so this is safe even when it is the source itself).
   if (job.commands.empty()) return SaveAs(std::move(stream), output, store, progress, report, tags);
 
+  // Commands that are single passes of a stream go the same way when they end the list: their
+  // results are streamed into the new file with the samples the block store would have held.
+  // A source of known length needs no block store at all.
+  const size_t streamed = FirstStreamedCommand(job);
+  if (streamed == 0 && stream->Usable() && stream->LengthFixed()) {
+    LRef<LSoundStream> loaded = MakePumpedStream(stream, stream->SampleRate(), stream->Channels());
+    if (LRef<LSoundStream> result = StreamCommands(job, 0, settings, std::move(loaded))) {
+      return SaveAs(std::move(result), output, store, progress, report, tags);
+    }
+    stream->Seek(0);
+  }
+
   auto document = MakeRef<LSoundDocument>();
   document->fileName = file;
   document->tags = tags;
@@ -47,9 +81,14 @@ LResult ProcessFile(const std::string& file, const LBatchJob& job, const LSettin
     return result;
   }
 
-  for (const LBatchCommand& command : job.commands) {
+  for (size_t i = 0; i < job.commands.size(); ++i) {
+    if (i == streamed) {
+      if (LRef<LSoundStream> rest = StreamCommands(job, i, settings, OpenSegmentStream(document->sound))) {
+        return SaveAs(std::move(rest), output, store, progress, report, document->tags);
+      }
+    }
     document->SetSelection(0, document->Length(), 0);
-    result = RunBatchCommand(command, *document, settings, progress, report);
+    result = RunBatchCommand(job.commands[i], *document, settings, progress, report);
     if (result != LResult::kDone) return result;
   }
 

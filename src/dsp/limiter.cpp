@@ -113,6 +113,11 @@ void LLimiterStream::Seek(int32_t frame) {
   passLeft_ = 0;
 }
 
+bool LLimiterStream::StaysWithin(int32_t frameCount, int32_t largest, int32_t smallest) const {
+  if (largest >= limit_ && smallest <= -(limit_ + 16)) return true;
+  return Input().StaysWithin(frameCount, largest, smallest);
+}
+
 LRef<LSoundStream> MakeLimiter(LRef<LSoundStream> input, int32_t limit) {
   if (!input || input->FullScale() <= limit) return input;
   return LRef<LSoundStream>(MakeRef<LLimiterStream>(std::move(input), limit));

@@ -42,6 +42,9 @@ class LLimiterStream final : public LSoundFilter {
   void Read(int32_t* frames, int32_t frameCount) override;
   int32_t Position() const override;
   void Seek(int32_t frame) override;
+  // Its output never leaves -(L + 16)..L: a block's gain is at most L / (peak + 1) in Q24, and
+  // the ramps run between gains of that block and its neighbours' lower ones.
+  bool StaysWithin(int32_t frameCount, int32_t largest, int32_t smallest) const override;
 
   int32_t BlockFrames() const { return block_; }
 

@@ -6,6 +6,7 @@
 #include "audio/sample_format.h"
 #include "dsp/format_adapter.h"
 #include "dsp/limiter.h"
+#include "dsp/stored_view.h"
 
 namespace klangor {
 
@@ -14,15 +15,10 @@ LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSou
   progress.SetTitle(title);
   progress.SetStatusLine(kPleaseWait);
   progress.SetProgress(0, 1);
-  if (!source || !source->Usable() || sink.Failed()) return LResult::kFailed;
+  if (sink.Failed()) return LResult::kFailed;
   const LSoundStream* origin = source.Get();  // kept alive by the chain built on it
-  LRef<LSoundStream> adapted = MakeFormatAdapter(std::move(source), sink.SampleRate(), sink.Channels());
-  // A sink whose rate the adapter cannot reach (0 or less) gets nothing rather than audio
-  // it would mislabel.
-  if (adapted->Channels() != sink.Channels() || adapted->SampleRate() != sink.SampleRate()) {
-    return LResult::kFailed;
-  }
-  LRef<LSoundStream> limited = MakeLimiter(std::move(adapted), kFullScale16);
+  LRef<LSoundStream> limited = MakeProcessedStream(std::move(source), sink.SampleRate(), sink.Channels());
+  if (!limited) return LResult::kFailed;
   const int64_t start = limited->Position();
   int64_t end = limited->Length();
   const int64_t total = std::max<int64_t>(end - start, 0);
@@ -39,6 +35,22 @@ LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSou
     end = grown;
   }
   return result;
+}
+
+LRef<LSoundStream> MakeProcessedStream(LRef<LSoundStream> source, int32_t sampleRate, int channels) {
+  if (!source || !source->Usable()) return {};
+  LRef<LSoundStream> adapted = MakeFormatAdapter(std::move(source), sampleRate, channels);
+  // A rate the adapter cannot reach (0 or less) gets nothing rather than audio it would
+  // mislabel.
+  if (adapted->Channels() != channels || adapted->SampleRate() != sampleRate) return {};
+  return MakeLimiter(std::move(adapted), kFullScale16);
+}
+
+LRef<LSoundStream> MakePumpedStream(LRef<LSoundStream> source, int32_t sampleRate, int channels) {
+  LRef<LSoundStream> processed = MakeProcessedStream(std::move(source), sampleRate, channels);
+  if (!processed) return {};
+  const int32_t length = processed->Length();
+  return LRef<LSoundStream>(MakeRef<LStoredView>(std::move(processed), length));
 }
 
 }  // namespace klangor

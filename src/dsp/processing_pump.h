@@ -23,6 +23,16 @@ namespace klangor {
 LResult ProcessingPump(const std::string& title, LRef<LSoundStream> source, LSoundSink& sink,
                        LProgress& progress);
 
+// The chain the pump puts behind `source` for a sink of `sampleRate` and `channels`: the
+// format adapter, then the limiter. Nothing when the source is not usable or the adapter
+// cannot reach the format.
+LRef<LSoundStream> MakeProcessedStream(LRef<LSoundStream> source, int32_t sampleRate, int channels);
+
+// What the pump writes of `source` (standing at frame 0, its length fixed) into a block of
+// `sampleRate` and `channels`, seen as a reader of that block sees it (dsp/stored_view.h).
+// Nothing where the pump would fail.
+LRef<LSoundStream> MakePumpedStream(LRef<LSoundStream> source, int32_t sampleRate, int channels);
+
 // The copy loop: `frameCount` frames from the source's position into the sink, in pieces of
 // at most 8192 frames with the cancel question before each. The progress shows
 // (progressBase + frames copied) of `progressTotal`.

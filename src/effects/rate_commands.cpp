@@ -59,6 +59,12 @@ LResult ConvertDocumentFormat(LSoundDocument& document, int32_t sampleRate, int 
   return LResult::kDone;
 }
 
+LRef<LSoundStream> ConvertedResult(LRef<LSoundStream> source, int32_t sampleRate, int channels) {
+  if (source->SampleRate() == sampleRate && source->Channels() == channels) return source;
+  if (sampleRate <= 0 || channels < 1 || channels > 255) return {};
+  return MakePumpedStream(std::move(source), sampleRate, channels);
+}
+
 bool ConversionFits(const LSoundDocument& document, int32_t sampleRate, int channels, int64_t freeBytes) {
   const int64_t frames =
       int64_t{document.Length()} * std::max(sampleRate, 1) / std::max(document.sound.SampleRate(), 1) + 1;

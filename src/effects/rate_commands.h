@@ -13,6 +13,7 @@
 
 #include "audio/progress.h"
 #include "audio/result.h"
+#include "audio/sound_stream.h"
 #include "frame/command_table.h"
 #include "frame/user_interface.h"
 #include "store/sound_document.h"
@@ -27,6 +28,11 @@ inline constexpr char kConvertChannelsUndoName[] = "Convert Channels";
 // ranges). Done at once when it has them; failed (2) for a rate of 0 or less or a channel
 // count outside 1..255, or when its audio cannot be read or written.
 LResult ConvertDocumentFormat(LSoundDocument& document, int32_t sampleRate, int channels, LProgress& progress);
+
+// What ConvertDocumentFormat makes of a document holding the whole sound `source` (at frame
+// 0, its length fixed), seen as the document reads it back: `source` itself when it has the
+// format, nothing where the conversion would fail.
+LRef<LSoundStream> ConvertedResult(LRef<LSoundStream> source, int32_t sampleRate, int channels);
 
 // False when the block of the converted document would not fit into `freeBytes` (-1:
 // unknown, taken as enough). The commands check it before they start and refuse with the

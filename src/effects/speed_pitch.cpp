@@ -53,6 +53,12 @@ LResult RunSpeedPitch(LSoundDocument& document, LSpeedPitchMode mode, int32_t pe
   });
 }
 
+LRef<LSoundStream> SpeedPitchResult(LRef<LSoundStream> source, LSpeedPitchMode mode, int32_t percent) {
+  const int32_t rate = source->SampleRate();
+  const int channels = source->Channels();
+  return MakePumpedStream(MakeSpeedPitchStream(std::move(source), mode, percent), rate, channels);
+}
+
 const char* SpeedPitchName(LSpeedPitchMode mode) {
   switch (mode) {
     case LSpeedPitchMode::kSpeedAndPitch: return "Geschwindigkeit und Tonhöhe ändern";

@@ -54,6 +54,9 @@ class LSpeedPitchProcessor final : public LEffectProcessor {
 // processor's commands 13 to 15). A selection whose end lies before its start is done at
 // once without change.
 LResult RunSpeedPitch(LSoundDocument& document, LSpeedPitchMode mode, int32_t percent, LProgress& progress);
+// What RunSpeedPitch writes over a document holding the whole sound `source` (at frame 0,
+// its length fixed), seen as the document reads it back. Nothing where the run would fail.
+LRef<LSoundStream> SpeedPitchResult(LRef<LSoundStream> source, LSpeedPitchMode mode, int32_t percent);
 
 // The command name (also the undo name and the dialog's caption), the dialog's label and the
 // stored value of a mode.

@@ -15,4 +15,9 @@ namespace klangor {
 // at once without change.
 LResult RunStreamEffect(LSoundDocument& document, const LEffectTask& task, LProgress& progress);
 
+// The task's result over the whole of `source` (a whole sound at frame 0, its length fixed),
+// as RunStreamEffect writes it over a document that holds that sound, seen as the document
+// reads it back. Nothing where the run would fail.
+LRef<LSoundStream> StreamEffectResult(const LEffectTask& task, LRef<LSoundStream> source);
+
 }  // namespace klangor

@@ -58,6 +58,7 @@ class LPcmFileStream : public LSoundStream {
   int32_t Position() const override;
   int32_t Length() const override;
   void Seek(int32_t frame) override { positionFrames_ = frame; }
+  bool LengthFixed() const override { return lengthFrames_ >= 0; }
 
  private:
   int64_t LengthFrames() const;

@@ -21,6 +21,7 @@ class LSegmentStream final : public LSoundStream {
   int32_t Position() const override { return position_; }
   int32_t Length() const override { return length_; }
   void Seek(int32_t frame) override;
+  bool LengthFixed() const override { return true; }
   // From the blocks' peak files.
   bool StaysWithin(int32_t frameCount, int32_t largest, int32_t smallest) const override;
 

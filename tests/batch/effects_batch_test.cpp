@@ -1,6 +1,7 @@
 // klangor-batch applying effect commands to real WAV files made by sox: one run of typed,
 // stored and scripted values; sample rate and channels (17, 18), speed and pitch (13 to 15)
-// with values out of range, and saving into formats of a fixed rate.
+// with values out of range, commands streamed into the saved file, and saving into formats of
+// a fixed rate.
 
 #include <gtest/gtest.h>
 
@@ -210,6 +211,38 @@ TEST_F(RateBatchTest, StoredValuesAreBroughtIntoTheirDialogRanges) {
   EXPECT_EQ(store.Read(kSilenceTimes), 0);
   EXPECT_EQ(store.Read(kConvertSampleRate), 6000);
   EXPECT_EQ(store.Read(kConvertChannel), 2);
+}
+
+// Commands that end the list and are single passes of a stream are streamed into the saved
+// file. Each gives the file the document path gives (a last command without a stream form,
+// "1=0", keeps the whole list on the document); so does the mixed way, loaded first and
+// streamed after a command of the document. The input is loud, so that the limiters act.
+TEST_F(RateBatchTest, StreamedCommandsGiveWhatTheDocumentGives) {
+  test::RunTool({"sox", "-V1", "-R", "-n", "-b", "16", "-c", "2", "-r", "44100", input_, "synth", "1.5", "sine",
+                 "200-3000", "pinknoise", "vol", "0.97"});
+  struct LCase {
+    std::vector<std::string> list;
+    std::string format;
+  };
+  const std::vector<LCase> cases = {
+      {{"5=300"}, "wav"},  {{"7=120,100"}, "wav"}, {{"8=900,90"}, "wav"}, {{"12=-30"}, "wav"},
+      {{"13=130"}, "wav"}, {{"14=150"}, "wav"},    {{"15=70"}, "wav"},    {{"17=48000"}, "wav"},
+      {{"17=8000"}, "wav"}, {{"18=1"}, "wav"},     {{"7=80,100", "17=22050", "18=1"}, "wav"},
+      // Saved at a rate of its own, through the adapter and the limiter behind it.
+      {{"7=120,100"}, "gsm"}, {{"17=48000"}, "gsm"}};
+  for (const LCase& c : cases) {
+    const std::string name = c.list[0] + " as " + c.format;
+    Convert(c.list, c.format);
+    const std::string streamed = test::ReadBytes(Output(c.format));
+    std::vector<std::string> onDocument = c.list;
+    onDocument.push_back("1=0");
+    Convert(onDocument, c.format);
+    EXPECT_TRUE(test::ReadBytes(Output(c.format)) == streamed) << name;
+    onDocument.pop_back();
+    onDocument.insert(onDocument.begin(), "1=0");
+    Convert(onDocument, c.format);
+    EXPECT_TRUE(test::ReadBytes(Output(c.format)) == streamed) << name << " after 1=0";
+  }
 }
 
 // Formats with a rate and channel count of their own are written through the adapter.

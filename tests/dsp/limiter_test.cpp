@@ -80,6 +80,10 @@ TEST(LimiterTest, LoudPassagesStayWithinTheLimitAndAreFadedInto) {
       const std::vector<int32_t> in = test::ReadAll(*test::Passages(rate, channels, length, 200000, 1048544, 500));
       const int32_t peak = PeakOf(out.data(), out.size());
       EXPECT_LE(peak, kFullScale16);
+      // What it claims of its output (that lets a second limiter pass it straight through).
+      limiter.Seek(0);
+      EXPECT_TRUE(limiter.StaysWithin(length, kFullScale16, -(kFullScale16 + 16)));
+      EXPECT_FALSE(limiter.StaysWithin(length, kFullScale16 - 1, -(kFullScale16 + 16)));
       EXPECT_GT(peak, kFullScale16 * 99 / 100) << rate;
       // The gain starts to fall before the loud passage (at 0.5 s) begins.
       double inPower = 0;

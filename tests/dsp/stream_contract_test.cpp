@@ -1,5 +1,5 @@
 // The stream contract (support/stream_contract.h) over the stream plumbing: channel and rate
-// converters, the format adapter and the limiter, quiet and loud.
+// converters, the format adapter, the stored view and the limiter, quiet and loud.
 
 #include "support/stream_contract.h"
 
@@ -11,6 +11,7 @@
 #include "dsp/format_adapter.h"
 #include "dsp/limiter.h"
 #include "dsp/rate_converter.h"
+#include "dsp/stored_view.h"
 #include "support/test_signals.h"
 
 namespace klangor {
@@ -25,6 +26,8 @@ std::vector<LStreamCase> Cases() {
       {"SixToTwoChannels", [] { return MakeChannelConverter(test::TestAudio(22050, 6, 20000), 2); }},
       {"AdapterStereoToMono48000", [] { return MakeFormatAdapter(test::TestAudio(44100, 2, 20000), 48000, 1); }},
       {"AdapterMonoToStereo22050", [] { return MakeFormatAdapter(test::TestAudio(44100, 1, 20000), 22050, 2); }},
+      {"StoredViewCut", [] { return LRef<LSoundStream>(MakeRef<LStoredView>(test::TestAudio(22050, 2, 20000), 15000)); }},
+      {"StoredViewPadded", [] { return LRef<LSoundStream>(MakeRef<LStoredView>(test::TestAudio(22050, 1, 20000), 26000)); }},
   };
   struct LRates {
     int32_t from, to;
