@@ -276,87 +276,110 @@ __attribute__((target("avx2"))) inline __m256i LaneTotals(const __m256i* v) {
   return _mm256_add_epi32(_mm256_permute2x128_si256(low, high, 0x20), _mm256_permute2x128_si256(low, high, 0x31));
 }
 
-// The same as ConvertChannel, eight output samples at a time. Per sample, A is the window
-// under the high taps (both halves, within 30 bits) and B1, B2 each half under the low taps.
-// Since 256 A1 is even, half of a half's sum is 128 A1 + (B1 >> 1), so the sum is
-// 128 A + B with B = (B1 >> 1) + (B2 >> 1). For b <= 8 the rounding shift by 15 - b >= 7
-// splits exactly into Q = A + ((B + 2^(14-b)) >> 7) and Q >> (8 - b), all in 32 bits and
-// within range; louder blocks finish each sample in 64 bits as the portable path does.
-__attribute__((target("avx2"))) void ConvertChannelAvx2(const int16_t* samples, const int32_t* starts,
-                                                         const int32_t* phases, int32_t count, const int16_t* high,
-                                                         const int16_t* low, int shift, int32_t* out, int stride) {
+// The same as ConvertChannel, eight output samples at a time, for a group of one or two
+// channels whose samples share the taps (each tap vector is loaded once for the group). Per
+// sample, A is the window under the high taps (both halves, within 30 bits) and B1, B2 each
+// half under the low taps. Since 256 A1 is even, half of a half's sum is 128 A1 + (B1 >> 1),
+// so the sum is 128 A + B with B = (B1 >> 1) + (B2 >> 1). For b <= 8 the rounding shift by
+// 15 - b >= 7 splits exactly into Q = A + ((B + 2^(14-b)) >> 7) and Q >> (8 - b), all in 32
+// bits and within range; louder blocks finish each sample in 64 bits as the portable path
+// does. Channel g of the group goes to out[i x stride + g].
+template <int kGroup>
+__attribute__((target("avx2"))) void ConvertGroupAvx2(const int16_t* const* samples, const int32_t* starts,
+                                                       const int32_t* phases, int32_t count, const int16_t* high,
+                                                       const int16_t* low, int shift, int32_t* out, int stride) {
   const int32_t whole = count & ~7;
   for (int32_t i = 0; i < whole; i += 8) {
-    __m256i highSums[8];
-    __m256i firstLows[8];
-    __m256i secondLows[8];
+    __m256i highSums[kGroup][8];
+    __m256i firstLows[kGroup][8];
+    __m256i secondLows[kGroup][8];
     for (int k = 0; k < 8; ++k) {
-      const int16_t* x = samples + starts[i + k];
       const size_t tapOffset = static_cast<size_t>(phases[i + k]) * kPaddedTaps;
       const int16_t* h = high + tapOffset;
       const int16_t* l = low + tapOffset;
-      const __m256i x0 = Load16(x);
-      const __m256i x1 = Load16(x + 16);
-      const __m256i x2 = Load16(x + 32);
-      const __m256i x3 = Load16(x + 48);
-      highSums[k] = _mm256_add_epi32(
-          _mm256_add_epi32(_mm256_madd_epi16(x0, Load16(h)), _mm256_madd_epi16(x1, Load16(h + 16))),
-          _mm256_add_epi32(_mm256_madd_epi16(x2, Load16(h + 32)), _mm256_madd_epi16(x3, Load16(h + 48))));
-      firstLows[k] = _mm256_add_epi32(_mm256_madd_epi16(x0, Load16(l)), _mm256_madd_epi16(x1, Load16(l + 16)));
-      secondLows[k] = _mm256_add_epi32(_mm256_madd_epi16(x2, Load16(l + 32)), _mm256_madd_epi16(x3, Load16(l + 48)));
+      const __m256i h0 = Load16(h), h1 = Load16(h + 16), h2 = Load16(h + 32), h3 = Load16(h + 48);
+      const __m256i l0 = Load16(l), l1 = Load16(l + 16), l2 = Load16(l + 32), l3 = Load16(l + 48);
+      for (int g = 0; g < kGroup; ++g) {
+        const int16_t* x = samples[g] + starts[i + k];
+        const __m256i x0 = Load16(x);
+        const __m256i x1 = Load16(x + 16);
+        const __m256i x2 = Load16(x + 32);
+        const __m256i x3 = Load16(x + 48);
+        highSums[g][k] = _mm256_add_epi32(_mm256_add_epi32(_mm256_madd_epi16(x0, h0), _mm256_madd_epi16(x1, h1)),
+                                          _mm256_add_epi32(_mm256_madd_epi16(x2, h2), _mm256_madd_epi16(x3, h3)));
+        firstLows[g][k] = _mm256_add_epi32(_mm256_madd_epi16(x0, l0), _mm256_madd_epi16(x1, l1));
+        secondLows[g][k] = _mm256_add_epi32(_mm256_madd_epi16(x2, l2), _mm256_madd_epi16(x3, l3));
+      }
     }
-    const __m256i a = LaneTotals(highSums);
-    const __m256i b1 = LaneTotals(firstLows);
-    const __m256i b2 = LaneTotals(secondLows);
-    alignas(32) int32_t values[8];
-    if (shift <= 8) {
-      const __m256i b = _mm256_add_epi32(_mm256_srai_epi32(b1, 1), _mm256_srai_epi32(b2, 1));
-      const __m256i rounded = _mm256_add_epi32(b, _mm256_set1_epi32(1 << (14 - shift)));
-      const __m256i q = _mm256_add_epi32(a, _mm256_srai_epi32(rounded, 7));
-      _mm256_store_si256(reinterpret_cast<__m256i*>(values), _mm256_sra_epi32(q, _mm_cvtsi32_si128(8 - shift)));
-    } else {
-      alignas(32) int32_t as[8], firsts[8], seconds[8];
-      _mm256_store_si256(reinterpret_cast<__m256i*>(as), a);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(firsts), b1);
-      _mm256_store_si256(reinterpret_cast<__m256i*>(seconds), b2);
-      for (int k = 0; k < 8; ++k) values[k] = ScaleSum(int64_t{as[k]} * 128 + (firsts[k] >> 1) + (seconds[k] >> 1), shift);
+    for (int g = 0; g < kGroup; ++g) {
+      const __m256i a = LaneTotals(highSums[g]);
+      const __m256i b1 = LaneTotals(firstLows[g]);
+      const __m256i b2 = LaneTotals(secondLows[g]);
+      alignas(32) int32_t values[8];
+      if (shift <= 8) {
+        const __m256i b = _mm256_add_epi32(_mm256_srai_epi32(b1, 1), _mm256_srai_epi32(b2, 1));
+        const __m256i rounded = _mm256_add_epi32(b, _mm256_set1_epi32(1 << (14 - shift)));
+        const __m256i q = _mm256_add_epi32(a, _mm256_srai_epi32(rounded, 7));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(values), _mm256_sra_epi32(q, _mm_cvtsi32_si128(8 - shift)));
+      } else {
+        alignas(32) int32_t as[8], firsts[8], seconds[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(as), a);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(firsts), b1);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(seconds), b2);
+        for (int k = 0; k < 8; ++k) values[k] = ScaleSum(int64_t{as[k]} * 128 + (firsts[k] >> 1) + (seconds[k] >> 1), shift);
+      }
+      for (int k = 0; k < 8; ++k) out[static_cast<size_t>(i + k) * stride + g] = values[k];
     }
-    for (int k = 0; k < 8; ++k) out[static_cast<size_t>(i + k) * stride] = values[k];
   }
-  ConvertChannel(samples, starts + whole, phases + whole, count - whole, high, low, shift,
-                 out + static_cast<size_t>(whole) * stride, stride);
+  for (int g = 0; g < kGroup; ++g) {
+    ConvertChannel(samples[g], starts + whole, phases + whole, count - whole, high, low, shift,
+                   out + static_cast<size_t>(whole) * stride + g, stride);
+  }
 }
 #endif
 
 }  // namespace
 
 void LRateConverterStream::Convert(int32_t* out, int32_t frameCount) {
-  // Plan the run: the window and phase of every frame until the buffer runs out.
+  // Plan the run: the window and phase of every frame until the buffer runs out (in locals:
+  // stores through the plan's pointers could otherwise alias the members).
+  int32_t* const starts = windowStart_.data();
+  int32_t* const phases = windowPhase_.data();
+  const int32_t last = buffered_ - kRateTaps;  // the last window start the buffer holds
+  const int32_t phaseCount = phases_;
   int32_t run = 0;
   int32_t window = window_;
   int32_t phase = phase_;
   // The step split once into whole frames and a phase remainder: no division per frame.
-  const int32_t stride = step_ / phases_;
-  const int32_t remainder = step_ % phases_;
-  while (run < frameCount && window + kRateTaps <= buffered_) {
-    windowStart_[run] = window;
-    windowPhase_[run] = phase;
+  const int32_t stride = step_ / phaseCount;
+  const int32_t remainder = step_ % phaseCount;
+  while (run < frameCount && window <= last) {
+    starts[run] = window;
+    phases[run] = phase;
     ++run;
     window += stride;
     phase += remainder;
-    if (phase >= phases_) {
-      phase -= phases_;
+    if (phase >= phaseCount) {
+      phase -= phaseCount;
       ++window;
     }
   }
-  const auto convert =
+  for (int c = 0; c < channels_;) {
+    const int16_t* group[2] = {buffer_[c].data(), c + 1 < channels_ ? buffer_[c + 1].data() : nullptr};
 #ifdef KLANGOR_HAS_AVX2_PATH
-      wide_ ? ConvertChannelAvx2 :
+    if (wide_) {
+      if (group[1] != nullptr) {
+        ConvertGroupAvx2<2>(group, starts, phases, run, tapsHigh_.data(), tapsLow_.data(), shift_, out + c, channels_);
+        c += 2;
+      } else {
+        ConvertGroupAvx2<1>(group, starts, phases, run, tapsHigh_.data(), tapsLow_.data(), shift_, out + c, channels_);
+        ++c;
+      }
+      continue;
+    }
 #endif
-            ConvertChannel;
-  for (int c = 0; c < channels_; ++c) {
-    convert(buffer_[c].data(), windowStart_.data(), windowPhase_.data(), run, tapsHigh_.data(),
-                   tapsLow_.data(), shift_, out + c, channels_);
+    ConvertChannel(group[0], starts, phases, run, tapsHigh_.data(), tapsLow_.data(), shift_, out + c, channels_);
+    ++c;
   }
   window_ = window;
   phase_ = phase;

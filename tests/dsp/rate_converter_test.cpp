@@ -101,7 +101,7 @@ TEST(RateConverterTest, Avx2AndPortablePathsGiveTheSameSamples) {
   std::mt19937 random(41);
   for (auto [from, to] : {std::pair{44100, 48000}, std::pair{48000, 44100}, std::pair{8000, 44100},
                           std::pair{96000, 22050}}) {
-    for (int channels : {1, 2}) {
+    for (int channels : {1, 2, 3}) {  // channels in pairs and alone
       SCOPED_TRACE(std::to_string(from) + " -> " + std::to_string(to) + " x" + std::to_string(channels));
       const int32_t frames = 70000;
       std::vector<std::vector<int32_t>> signals;
