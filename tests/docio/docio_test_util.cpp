@@ -19,7 +19,7 @@ void OpenTest::SetUp() {
   settings_ = LSettingsStore(folder_ + "/user.ini", folder_ + "/machine.ini");
   // The shipped shims, as the build puts them next to klangor-batch.
   const char* build = std::getenv("KLANGOR_BUILD_DIR");
-  for (const char* shim : {"aacdec", "shndec", "actdec", "amrdec"}) {
+  for (const char* shim : {"aacdec", "shndec", "actdec", "amrdec", "aacenc", "amrenc"}) {
     SetComponent(shim, std::string(build != nullptr ? build : ".") + "/apps/klangor-batch/" + shim);
   }
 }
@@ -41,6 +41,13 @@ std::vector<int32_t> OpenTest::LoadSamples(const std::string& path, int32_t* rat
   if (channels != nullptr) *channels = document->sound.Channels();
   LRef<LSoundStream> reader = OpenSegmentStream(document->sound);
   return ReadAll(*reader);
+}
+
+LResult OpenTest::Save(LRef<LSoundStream> stream, const std::string& path, LProgress* progress, const LTagList& tags) {
+  LSaveContext context(settings_, kept_, progress != nullptr ? *progress : silent_);
+  context.temporaryFolder = temporary_;
+  context.wavCodecFile = Path("WavCodec.wff");
+  return SaveAudioFile(std::move(stream), path, false, context, tags);
 }
 
 void OpenTest::SetComponent(const std::string& name, const std::string& program) {

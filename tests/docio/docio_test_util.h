@@ -39,7 +39,8 @@ class LKeptSaveMessages final : public LSaveInteraction {
   std::vector<std::string> messages;
 };
 
-// A folder of its own for each test, with settings and temporary files inside it.
+// A folder of its own for each test, with settings and temporary files inside it, and the
+// shipped shims named as components.
 class OpenTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -50,6 +51,9 @@ class OpenTest : public ::testing::Test {
   // Loads `path` through LoadAudioFile with a set prompt flag; the samples, interleaved.
   LResult Load(const std::string& path, LSoundDocument& document, LProgress* progress = nullptr);
   std::vector<int32_t> LoadSamples(const std::string& path, int32_t* rate = nullptr, int* channels = nullptr);
+  // Saves `stream` through SaveAudioFile without the options dialogs; the messages go to kept_.
+  LResult Save(LRef<LSoundStream> stream, const std::string& path, LProgress* progress = nullptr,
+               const LTagList& tags = {});
   // Names a component's program in the settings.
   void SetComponent(const std::string& name, const std::string& program);
   // A shell script in the test's folder.
@@ -61,6 +65,7 @@ class OpenTest : public ::testing::Test {
   std::string temporary_;
   LSettingsStore settings_{"", ""};
   LRecordingInteraction ui_;
+  LKeptSaveMessages kept_;
   LSilentProgress silent_;
   int64_t decoderTimeoutMs_ = 0;
 };

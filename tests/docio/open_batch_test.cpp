@@ -1,5 +1,5 @@
-// klangor-batch opens every extension of the Open dialog's "Audio Files" filter and video
-// files through OpenAudioFile: --probe and --format wav, with bad input failing cleanly.
+// klangor-batch opens the extensions of the Open dialog's "Audio Files" filter and video files
+// through OpenAudioFile: --probe and --format wav, with bad input failing cleanly.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -47,32 +47,20 @@ class OpenBatchTest : public ::testing::Test {
   std::string source_;
 };
 
-TEST_F(OpenBatchTest, ProbesAndConvertsEveryExtensionAndVideoFiles) {
+// The extensions whose decoding open_peer_test, the formats tests and formats_batch_test
+// check (FLAC, OGG, WMA, MP2, RealAudio, AIFF, AU, GSM, VOX, raw, MP3, compressed WAV, AVI, MPG,
+// WMV) are left out; the shims' formats are in, since the program finds them next to itself.
+TEST_F(OpenBatchTest, ProbesAndConvertsTheOtherExtensionsAndVideoFiles) {
   const std::string f = folder_ + "/";
   RunTool({"sox", source_, f + "song.aif"});
-  RunTool({"sox", source_, f + "song.aiff"});
-  RunTool({"sox", source_, f + "song.au"});
-  RunTool({"sox", source_, "-r", "8000", "-c", "1", f + "song.gsm"});
-  RunTool({"sox", source_, "-r", "8000", "-c", "1", "-t", "vox", f + "song.vox"});
-  RunTool({"sox", source_, "-c", "1", "-t", "raw", "-e", "signed", "-b", "16", "-L", f + "song.raw"});
-  RunTool({"lame", "--quiet", source_, f + "song.mp3"});
-  RunTool({"cp", f + "song.mp3", f + "song.mpga"});
-  RunTool({"flac", "-s", "-f", "-o", f + "song.flac", source_});
-  RunTool({"oggenc", "-Q", "-o", f + "song.ogg", source_});
-  Ffmpeg("song.wma", {"-c:a", "wmav2"});
+  RunTool({"lame", "--quiet", source_, f + "song.mpga"});
   Ffmpeg("song.m4a", {"-c:a", "aac"});
   Ffmpeg("song.aac", {"-c:a", "aac", "-f", "adts"});
-  Ffmpeg("song.mp2", {"-c:a", "mp2"});
-  Ffmpeg("voice.ra", {"-ar", "8000", "-ac", "1", "-c:a", "real_144", "-f", "rm"});
-  RunTool({"cp", f + "voice.ra", f + "voice.ram"});
+  Ffmpeg("voice.ram", {"-ar", "8000", "-ac", "1", "-c:a", "real_144", "-f", "rm"});
   Ffmpeg("song.shn", {"-c:a", "flac", "-f", "flac"});
   for (const char* name : {"memo.act", "memo.rec", "memo.rcd"}) Ffmpeg(name, {"-c:a", "pcm_s16le", "-f", "wav"});
-  Ffmpeg("ima.wav", {"-c:a", "adpcm_ima_wav"});
   const std::vector<std::string> video = {"-f", "lavfi", "-i", "testsrc=size=96x64:rate=25"};
-  Ffmpeg("clip.avi", {"-t", "1.5", "-c:v", "mpeg4", "-c:a", "libmp3lame"}, video);
-  Ffmpeg("clip.mpg", {"-t", "1.5", "-c:v", "mpeg1video", "-c:a", "mp2"}, video);
   Ffmpeg("clip.mpeg", {"-t", "1.5", "-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg"}, video);
-  Ffmpeg("clip.wmv", {"-t", "1.5", "-c:v", "wmv2", "-c:a", "wmav2"}, video);
   // AMR-NB, written by the test helper over libopencore-amrnb.
   const char* build = std::getenv("KLANGOR_BUILD_DIR");
   RunTool({"sh", "-c", "sox -V1 \"$0\" -r 8000 -c 1 -t raw -e signed -b 16 -L - | \"$1\" > \"$2\"", source_,
@@ -84,11 +72,9 @@ TEST_F(OpenBatchTest, ProbesAndConvertsEveryExtensionAndVideoFiles) {
   body += '\0' + test::Le32(0) + '\2' + test::Le32(static_cast<uint32_t>(wave.size())) + wave;
   test::WriteBytes(f + "memo.dct", test::Le16(1) + test::Le32(static_cast<uint32_t>(6 + body.size())) + body);
 
-  const std::vector<std::string> files = {
-      "source.wav", "ima.wav", "song.mp3", "song.mpga", "song.mp2", "song.ogg", "song.wma", "song.aif", "song.aiff",
-      "song.au", "voice.ra", "voice.ram", "song.flac", "song.aac", "song.m4a", "song.gsm", "song.vox", "song.raw",
-      "memo.dct", "memo.act", "memo.rec", "memo.rcd", "song.shn", "memo.amr", "clip.avi", "clip.mpg", "clip.mpeg",
-      "clip.wmv"};
+  const std::vector<std::string> files = {"source.wav", "song.mpga", "song.aif", "voice.ram", "song.aac",
+                                          "song.m4a",   "memo.dct",  "memo.act", "memo.rec",  "memo.rcd",
+                                          "song.shn",   "memo.amr",  "clip.mpeg"};
   for (const std::string& name : files) {
     const std::string path = f + name;
     test::LBatchRun probe = test::RunKlangorBatch({"--probe", path});
@@ -99,7 +85,7 @@ TEST_F(OpenBatchTest, ProbesAndConvertsEveryExtensionAndVideoFiles) {
     const std::string stem = name.substr(0, name.rfind('.'));
     const std::string written = f + "out/" + stem + ".wav";
     ASSERT_TRUE(FileExists(written)) << name;
-    // About 1.5 s of audio at the file's own rate and channels (GSM, VOX, AMR, RA: 8000 Hz mono).
+    // About 1.5 s of audio at the file's own rate and channels (AMR, RA: 8000 Hz mono).
     const std::string info = RunTool({"soxi", "-D", written});
     EXPECT_NEAR(std::stod(info), 1.5, 0.1) << name;
     RemoveFile(written);

@@ -1,4 +1,4 @@
-// SaveAudioFile and the encoders: the argument vectors of the Part's edge cases, every format
+// SaveAudioFile and the encoders: the argument vectors at their edge cases, every format
 // of the Save As list decoded again by ffmpeg, and the failures (missing, failing, hanging
 // and crashing encoders, a full disk, an unwritable folder, odd target names).
 
@@ -25,13 +25,6 @@ using test::RunTool;
 
 class SaveDispatchTest : public test::OpenTest {
  protected:
-  void SetUp() override {
-    OpenTest::SetUp();
-    const char* build = std::getenv("KLANGOR_BUILD_DIR");
-    for (const char* shim : {"aacenc", "amrenc"}) {
-      SetComponent(shim, std::string(build != nullptr ? build : ".") + "/apps/klangor-batch/" + shim);
-    }
-  }
   void TearDown() override {
     for (const std::string& name : ListFolder(folder_)) {
       EXPECT_EQ(name.find(".klangor-"), std::string::npos) << "left behind: " << name;
@@ -46,13 +39,6 @@ class SaveDispatchTest : public test::OpenTest {
                                                 200000 * std::sin(frame * (440.0 + 220 * channel) * 6.283 / rate));
                                           });
   }
-  LResult Save(LRef<LSoundStream> stream, const std::string& path, LProgress* progress = nullptr,
-               const LTagList& tags = {}) {
-    LSaveContext context(settings_, kept_, progress != nullptr ? *progress : silent_);
-    context.temporaryFolder = temporary_;
-    context.wavCodecFile = Path("WavCodec.wff");
-    return SaveAudioFile(std::move(stream), path, false, context, tags);
-  }
   // rate, channels and frames as ffprobe and ffmpeg see them.
   struct LProbe {
     int rate = 0, channels = 0;
@@ -66,7 +52,6 @@ class SaveDispatchTest : public test::OpenTest {
     if (probe.channels > 0) probe.frames = static_cast<int64_t>(test::FfmpegSamples(path).size()) / probe.channels;
     return probe;
   }
-  test::LKeptSaveMessages kept_;
 };
 
 std::string Joined(const std::vector<std::string>& args) {
@@ -229,12 +214,6 @@ TEST_F(SaveDispatchTest, FailedEncodersLeaveTheOldFileAndNoProcessBehind) {
   EXPECT_FALSE(EnsureEncoderAvailable(settings_, ".ogg"));
   EXPECT_FALSE(EnsureEncoderAvailable(settings_, ".ra"));
 }
-
-}  // namespace
-}  // namespace klangor
-
-namespace klangor {
-namespace {
 
 // The four list files: the MP3 file next to them decodes, the list text is exact (root URL
 // with and without "/", an empty one, XML characters in the title), and a failed encoder

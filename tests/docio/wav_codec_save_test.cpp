@@ -22,14 +22,11 @@ using test::RunTool;
 
 class WavCodecSaveTest : public test::OpenTest {
  protected:
+  // Saves a tone of 1.5 s.
   LResult Save(const std::string& path, int32_t rate, int channels) {
-    LSaveContext context(settings_, kept_, silent_);
-    context.temporaryFolder = temporary_;
-    context.wavCodecFile = Path("WavCodec.wff");
-    auto tone = MakeRef<test::LFunctionStream>(rate, channels, rate * 3 / 2, [rate](int64_t frame, int channel) {
+    return OpenTest::Save(MakeRef<test::LFunctionStream>(rate, channels, rate * 3 / 2, [rate](int64_t frame, int channel) {
       return static_cast<int32_t>(300000 * std::sin(frame * (440.0 + 330 * channel) * 6.283 / rate));
-    });
-    return SaveAudioFile(tone, path, false, context);
+    }), path);
   }
   void Store(const LWaveFormat& format) { ASSERT_TRUE(WriteWavCodecFile(Path("WavCodec.wff"), format)); }
   // The bytes of the "data" chunk of a WAVE file.
@@ -41,7 +38,6 @@ class WavCodecSaveTest : public test::OpenTest {
     }
     return {};
   }
-  test::LKeptSaveMessages kept_;
 };
 
 TEST_F(WavCodecSaveTest, EveryCodecWritesWhatFfmpegWritesFromTheSameSamples) {
@@ -93,12 +89,8 @@ TEST_F(WavCodecSaveTest, EveryCodecWritesWhatFfmpegWritesFromTheSameSamples) {
       args.push_back(Path("peer.wav"));
       RunTool(args);
       EXPECT_GT(DataChunk(bytes).size(), 1000u);
+      // (Reading such files, sample for sample against ffmpeg: open_peer_test.)
       EXPECT_EQ(DataChunk(bytes), DataChunk(test::ReadBytes(Path("peer.wav"))));
-      // Klangor's own reader gives what ffmpeg decodes.
-      const std::vector<int32_t> ours = LoadSamples(target);
-      const std::vector<int16_t> theirs = test::FfmpegSamples(target);
-      ASSERT_EQ(ours.size(), theirs.size());
-      for (size_t i = 0; i < ours.size(); i += 97) ASSERT_EQ(ours[i], theirs[i] * 16) << i;
     }
   }
   EXPECT_TRUE(kept_.messages.empty());

@@ -90,8 +90,6 @@ TEST_F(AutoVolumeTest, ReplacesOnlyTheSelectionAndKeepsItsLength) {
   EXPECT_EQ(test::Frames(after, 2, end, rate * 4), test::Frames(before, 2, end, rate * 4));
   EXPECT_NE(after, before);
 
-  EXPECT_EQ(progress.title, "Durchführen Der Automatischen Verstärkungsregelung");
-  EXPECT_EQ(progress.status, "Bitte Wartezeit...");
   ASSERT_FALSE(progress.fractions.empty());
   EXPECT_TRUE(std::is_sorted(progress.fractions.begin(), progress.fractions.end()));
   EXPECT_NE(std::find(progress.fractions.begin(), progress.fractions.end(), 0.5), progress.fractions.end());

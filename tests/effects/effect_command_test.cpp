@@ -214,7 +214,6 @@ TEST_F(EffectCommandsTest, StereoEffectsRefuseMonoSoundsAndChorusMakesThemStereo
     Run(id);
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].text, kStereoOnlyMessage);
-    EXPECT_EQ(ui_.messages[0].caption, "Datei muß in Stereo konvertiert werden");
     EXPECT_EQ(ui_.messages[0].buttons, LButtons::kOkCancel);
     EXPECT_TRUE(ui_.dialogTitles.empty());
   }
@@ -432,7 +431,6 @@ TEST_F(EffectCommandsTest, ConversionThatCannotFitIsRefused) {
   EXPECT_FALSE(CanUndo(Document()));
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(ui_.messages[0].text, LowSpaceMessage("Convert Channels"));
-  EXPECT_EQ(ui_.messages[0].caption, "Geringer freier Speicher");
 }
 
 }  // namespace

@@ -95,45 +95,6 @@ TEST_F(Mp3PeerTest, DecodesEveryModeToFullAccuracy) {
   }
 }
 
-// With a Xing (VBR) or Info (CBR) frame the length is known at once and is the count of
-// decoded samples that the reference reports; without one it is estimated from the bitrate
-// and becomes that count once the stream has been read to its end.
-TEST_F(Mp3PeerTest, LengthsMatchTheReference) {
-  struct LCase {
-    const char* name;
-    std::vector<std::string> options;
-    bool frameCount;
-  };
-  const std::vector<LCase> cases = {
-      {"len-cbr-info", {"-b", "128"}, true},
-      {"len-vbr-xing", {"-V", "3"}, true},
-      {"len-cbr-plain", {"-b", "128", "-t"}, false},
-      {"len-vbr-plain", {"-V", "3", "-t"}, false},
-      {"len-cbr-plain-tag", {"-b", "96", "-t", "--id3v1-only", "--tt", "Title"}, false},
-      {"len-lsf-plain", {"-b", "40", "-t", "--resample", "22.05"}, false},
-  };
-  for (const LCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string mp3 = Encode(c.name, LSignal::kMusic, 44100, 2, 3.1, c.options);
-    const auto referenceFrames = static_cast<int32_t>(DecodeWithMpg123(mp3).size() / 2);
-    auto stream = LRef<LMp3Stream>(new LMp3Stream(mp3));
-    ASSERT_TRUE(stream->Usable());
-    EXPECT_EQ(stream->LengthFromFrameCount(), c.frameCount);
-    if (c.frameCount) {
-      EXPECT_EQ(stream->Length(), referenceFrames);
-    } else {
-      EXPECT_NEAR(stream->Length(), referenceFrames, 0.1 * referenceFrames);
-    }
-    const std::vector<int32_t> decoded = ReadToEnd(*stream);
-    EXPECT_EQ(stream->Length(), referenceFrames);
-    EXPECT_EQ(static_cast<int32_t>(decoded.size() / 2), referenceFrames);
-    // Past the end: silence.
-    std::vector<int32_t> after(2000, 7);
-    stream->Read(after.data(), 1000);
-    EXPECT_EQ(after, std::vector<int32_t>(2000, 0));
-  }
-}
-
 // Every MPEG version at the lowest and highest bit rates lame writes for it (MPEG-2.5 only up to
 // 64 kbit/s) and in VBR, with and without a Xing/Info frame, with no tags, an ID3v1 tag at the
 // end, an ID3v2 tag at the start, or both: the lengths and samples are mpg123's. The rates have
