@@ -1,6 +1,6 @@
 #pragma once
-// Opening files in tests: a private settings store, temporary folder and a recording
-// interaction, the loaded samples, and ffmpeg's decoding of the same file for reference.
+// Opening and saving files in tests: a private settings store, temporary folder and recording
+// interactions, the loaded samples, and ffmpeg's decoding of the same file for reference.
 
 #include <gtest/gtest.h>
 
